@@ -3,12 +3,12 @@
 // progress, pause and abort logic behind the engine's hooks.
 #pragma once
 
-#include "engine/TavmorManager.h"
-#include "jobs/JobHost.h"
-
 #include <atomic>
 #include <string>
 #include <vector>
+
+#include "engine/TavmorManager.h"
+#include "jobs/JobHost.h"
 
 class TJobs {
 public:
@@ -37,6 +37,11 @@ public:
 
     /// Recomputes the derived panel numbers after the field `sender` changed.
     void jvSplitWidthChange(TPanelField sender);
+    /// The single-file input selection after its dialog: probes fileName into Engine.InInfo
+    /// (the RAW question goes to Engine.Dialogs), refuses an image with a zero or too large
+    /// side through ShowError and, for a valid input, shows "Image is valid" and recomputes
+    /// the derived numbers. A missing file changes nothing. Returns InInfo.ImageIsOk.
+    [[nodiscard]] bool SelectInputFile(const std::string& fileName);
 
     // Progress, status, pause and abort (the engine's hooks lead here).
     void ShowProgress(int32_t max, const std::string& desc);
