@@ -29,6 +29,9 @@ inline constexpr const char* FileNotFoundOrBad = "File not found or bad file!";
 inline constexpr const char* CantCreateFile = "Cant't create file ";
 inline constexpr const char* InputFileReadError = "Input file read error";
 inline constexpr const char* ProcessingRow = "Processing row ";
+// Split and merge: a row of tiles needs more open files than the system grants the program.
+inline constexpr const char* TooManyTileColumns
+    = "Too many tile columns: the system does not allow this many open files";
 // Merge
 inline constexpr const char* TileX = "Tile X=";
 inline constexpr const char* TileY = " Y=";

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class TLineReader;
@@ -120,3 +121,18 @@ private:
 /// file; "" when none does.
 std::string FindTileFile(
     const std::vector<std::string>& Files, uint32_t column, uint32_t row);
+
+/// Finds the tiles of a merge as FindTileFile does, after one pass over the list, so that
+/// looking up every tile of a large grid costs one pass instead of one pass per tile. Files
+/// must outlive the finder and stay unchanged.
+class TTileFinder {
+public:
+    explicit TTileFinder(const std::vector<std::string>& Files);
+    /// The same name as FindTileFile(Files, column, row).
+    std::string Find(uint32_t column, uint32_t row) const;
+
+private:
+    const std::vector<std::string>& Names;
+    /// Column digits + "Y" + row digits of each tile key found, to the first file holding it.
+    std::unordered_map<std::string, size_t> FirstWithKey;
+};
