@@ -1,0 +1,135 @@
+// The in-memory image record, the pixel-format table, and loading and saving headerless tiles.
+#include "resample/ImageData.h"
+
+#include <bit>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <memory>
+
+#include "resample/PixelMath.h"
+#include "resample/ResampleTexts.h"
+
+// 16-bit tile samples are little-endian in the file and are used in memory as they are read.
+static_assert(
+    std::endian::native == std::endian::little, "16-bit samples assume a little-endian host");
+
+namespace {
+
+template <typename TSample> TColorFPRec GetPixelOf(const uint8_t* p)
+{
+    TSample s[3];
+    std::memcpy(s, p, sizeof s);
+    return { SampleToFloat(s[0]), SampleToFloat(s[1]), SampleToFloat(s[2]), 1.0f };
+}
+
+template <typename TSample> void SetPixelOf(uint8_t* p, const TColorFPRec& color)
+{
+    const TSample s[3] = { FloatToSample<TSample>(color.B), FloatToSample<TSample>(color.G),
+        FloatToSample<TSample>(color.R) };
+    std::memcpy(p, s, sizeof s);
+}
+
+template <int32_t BytesPerPixel> int64_t PixelsSizeOf(int32_t width, int32_t height)
+{
+    if (width < 0 || height < 0)
+        return -1;
+    const int64_t pixels = int64_t(width) * int64_t(height); // < 2^62, no overflow
+    if (pixels > std::numeric_limits<int64_t>::max() / BytesPerPixel)
+        return -1;
+    return pixels * BytesPerPixel;
+}
+
+constexpr TImageFormatInfo kFormats[] = {
+    { R8G8B8, "R8G8B8", 3, 3, 8, PixelsSizeOf<3>, GetPixelOf<uint8_t>, SetPixelOf<uint8_t> },
+    { R16G16B16, "R16G16B16", 6, 3, 16, PixelsSizeOf<6>, GetPixelOf<uint16_t>,
+        SetPixelOf<uint16_t> },
+};
+
+struct TFileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using TFilePtr = std::unique_ptr<std::FILE, TFileCloser>;
+
+} // namespace
+
+const TImageFormatInfo* GetFormatInfo(TImageFormat format)
+{
+    for (const TImageFormatInfo& info : kFormats)
+        if (info.Format == format)
+            return &info;
+    return nullptr;
+}
+
+void ClearImage(TImageData& image)
+{
+    image = TImageData {};
+}
+
+bool IsValidImage(const TImageData& image)
+{
+    const TImageFormatInfo* info = GetFormatInfo(image.Format);
+    return info && image.Width > 0 && image.Height > 0 && image.Bits
+        && image.Size == info->GetPixelsSize(image.Width, image.Height);
+}
+
+bool AllocImage(int32_t width, int32_t height, TImageFormat format, TImageData& image)
+{
+    if (width <= 0 || height <= 0)
+        throw EImageError(ResampleText::BadImageSize);
+    const TImageFormatInfo* info = GetFormatInfo(format);
+    if (!info)
+        throw EImageError(ResampleText::UnknownFormat);
+    ReleaseImage(image);
+    const int64_t size = info->GetPixelsSize(width, height);
+    if (size < 0 || uint64_t(size) > std::numeric_limits<size_t>::max())
+        throw EImageError(ResampleText::ImageTooLarge);
+    // calloc hands out zeroed pages lazily, so a big tile costs no time to clear.
+    auto* bits = static_cast<uint8_t*>(std::calloc(size_t(size), 1));
+    if (!bits)
+        throw EImageError(ResampleText::OutOfMemory);
+    image.Width = width;
+    image.Height = height;
+    image.Format = format;
+    image.Size = size;
+    image.Bits = bits;
+    return IsValidImage(image);
+}
+
+void ReleaseImage(TImageData& image)
+{
+    std::free(image.Bits);
+    std::free(image.Palette);
+    ClearImage(image);
+}
+
+void LoadRawPixels(const std::string& fileName, int32_t width, int32_t height, TImageFormat format,
+    TImageData& image)
+{
+    TFilePtr file(std::fopen(fileName.c_str(), "rb"));
+    if (!file)
+        throw EImageError(ResampleText::CannotOpen + fileName);
+    if (!(image.Width == width && image.Height == height && image.Format == format
+            && IsValidImage(image)))
+        AllocImage(width, height, format, image);
+    // Rows lie back to back in the file as in the buffer, so one read fills the whole image.
+    const size_t wanted = size_t(image.Size);
+    if (std::fread(image.Bits, 1, wanted, file.get()) != wanted)
+        throw EImageError(ResampleText::ShortFile + fileName);
+}
+
+void SaveRawPixels(const std::string& fileName, const TImageData& image)
+{
+    TFilePtr file(std::fopen(fileName.c_str(), "wb"));
+    if (!file)
+        throw EImageError(ResampleText::CannotCreate + fileName);
+    const size_t size = IsValidImage(image) ? size_t(image.Size) : 0;
+    const bool written = std::fwrite(image.Bits, 1, size, file.get()) == size;
+    // fclose flushes the last buffer, so its failure is a write failure too.
+    const bool closed = std::fclose(file.release()) == 0;
+    if (!written || !closed) {
+        std::remove(fileName.c_str());
+        throw EImageError(ResampleText::WriteFailed + fileName);
+    }
+}

@@ -1,0 +1,58 @@
+// Sample ↔ float conversions and the one round-half-even rule shared by the format table and
+// the resampler's inner loops, so both give the same bytes.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+/// Rounds to the nearest integer, halves to the even neighbour. Relies on round-to-nearest
+/// being the thread's rounding mode (the worker and the resampler's threads set it).
+inline long double RoundHalfEven(long double x)
+{
+    return std::nearbyint(x);
+}
+
+/// Largest sample value of a sample type: 255 or 65535.
+template <typename TSample>
+inline constexpr float kSampleMax = float(std::numeric_limits<TSample>::max());
+
+/// 1 / max rounded to the nearest float.
+template <typename TSample>
+inline constexpr float kSampleScale = float(1.0 / double(std::numeric_limits<TSample>::max()));
+
+/// A sample as a float in 0..1: the product sample × (1 / max), rounded to float.
+template <typename TSample> inline float SampleToFloat(TSample s)
+{
+    return float(s) * kSampleScale<TSample>;
+}
+
+/// A filtered value back to a sample: clamp(round-half-even(value × max)). The product of a
+/// float and max is exact in double, so only the rounding matters. Written without calls or
+/// branches so that the loops around it vectorise.
+template <typename TSample> inline TSample FloatToSample(float value)
+{
+    constexpr double kMax = double(std::numeric_limits<TSample>::max());
+    double x = double(value) * kMax;
+    // Clamp first (NaN goes to 0), then round: adding and removing 2^52 leaves the integer
+    // nearest to x, halves to even, for 0 <= x < 2^51 under round-to-nearest. Without
+    // -ffast-math the compiler may not fold the pair away.
+    x = x > 0.0 ? x : 0.0;
+    x = x < kMax ? x : kMax;
+    constexpr double kMagic = 4503599627370496.0; // 2^52
+    x = (x + kMagic) - kMagic;
+    return TSample(x);
+}
+
+/// Puts round-to-nearest (halves to even) in force on this thread for its lifetime and restores
+/// the previous mode afterwards.
+class TRoundToNearestScope {
+public:
+    TRoundToNearestScope();
+    ~TRoundToNearestScope();
+    TRoundToNearestScope(const TRoundToNearestScope&) = delete;
+    TRoundToNearestScope& operator=(const TRoundToNearestScope&) = delete;
+
+private:
+    int FPrevious;
+};
