@@ -1,0 +1,64 @@
+// Sequential line reader and writer shared by RAW and KRO files.
+#include "engine/RawFormat.h"
+
+#include <cerrno>
+
+#include "engine/TavmorManager.h"
+
+bool TSeqLineReader::Open(const TFileInfo& info)
+{
+    FLineSize = info.ScanLineSize;
+    if (!FFile.OpenRead(info.FileName)) {
+        return false;
+    }
+    if (FHeaderSize > 0 && !FFile.Skip(FHeaderSize)) {
+        Close();
+        return false;
+    }
+    return true;
+}
+
+int32_t TSeqLineReader::ReadLine(int32_t, uint8_t* buffer)
+{
+    if (!FFile.IsOpen()) {
+        SetIoResult(EBADF);
+        return 0;
+    }
+    return static_cast<int32_t>(FFile.Read(buffer, FLineSize));
+}
+
+void TSeqLineReader::Close()
+{
+    (void)FFile.Close();
+}
+
+bool TSeqLineWriter::Open(const TFileInfo& info, bool, bool)
+{
+    FLineSize = info.ScanLineSize;
+    return FFile.Create(info.FileName);
+}
+
+int64_t TSeqLineWriter::WriteBytes(const void* bytes, size_t count)
+{
+    return FFile.Write(bytes, count);
+}
+
+int32_t TSeqLineWriter::WriteLine(uint32_t, const uint8_t* buffer)
+{
+    return static_cast<int32_t>(FFile.Write(buffer, FLineSize));
+}
+
+bool TSeqLineWriter::Close()
+{
+    return FFile.Close();
+}
+
+std::unique_ptr<TLineReader> MakeRawReader()
+{
+    return std::make_unique<TSeqLineReader>(0);
+}
+
+std::unique_ptr<TLineWriter> MakeRawWriter()
+{
+    return std::make_unique<TSeqLineWriter>();
+}

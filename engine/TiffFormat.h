@@ -1,0 +1,43 @@
+// TIFF and BigTIFF through libtiff on descriptors of the I/O seam: the BigTIFF rule, the
+// examination shared by the probe and the reader, and the line reader and writer.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "engine/LineFormats.h"
+
+/// Whether a TIFF output of pixelBytes bytes of pixel data must be a BigTIFF.
+bool NeedsBigTiff(uint64_t pixelBytes, bool force);
+
+/// What the examination of a TIFF found, in the order the checks are made.
+enum class TTiffVerdict : uint8_t {
+    Ok,
+    CannotOpen, ///< libtiff could not open the file at all
+    NoSize, ///< width or height absent or 0
+    Bits, ///< bits per sample not 8 or 16
+    Channels, ///< samples per pixel not 3 or 4
+    SampleFormat, ///< samples are not unsigned integers
+    Photometric, ///< not RGB(A), nor YCbCr that the JPEG decoder turns into RGB
+    Compression, ///< no codec for the compression in this libtiff
+};
+
+/// The properties of a TIFF's first image that the engine reads.
+struct TTiffLayout {
+    uint32_t Width = 0;
+    uint32_t Height = 0;
+    uint16_t Bits = 0;
+    uint16_t Samples = 0;
+    uint16_t Planar = 1; ///< 1 interleaved, 2 one plane per sample
+    bool Tiled = false;
+    uint32_t TileWidth = 0;
+    uint32_t TileLength = 0;
+    uint32_t RowsPerStrip = 0;
+};
+
+/// Opens path with libtiff and examines its first image; never prints.
+TTiffVerdict ExamineTiffFile(const std::string& path, TTiffLayout& layout);
+
+std::unique_ptr<TLineReader> MakeTiffReader();
+std::unique_ptr<TLineWriter> MakeTiffWriter();
