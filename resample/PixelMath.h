@@ -27,21 +27,24 @@ template <typename TSample> inline float SampleToFloat(TSample s)
     return float(s) * kSampleScale<TSample>;
 }
 
+/// x limited to 0..max (NaN gives 0) and rounded to the nearest integer, halves to even.
+/// Written without calls or branches so that the loops around it vectorise.
+inline double ClampRoundHalfEven(double x, double max)
+{
+    x = x > 0.0 ? x : 0.0;
+    x = x < max ? x : max;
+    // Adding and removing 2^52 leaves the integer nearest to x, halves to even, for
+    // 0 <= x < 2^51 under round-to-nearest. Without -ffast-math the pair is not folded away.
+    constexpr double kMagic = 4503599627370496.0;
+    return (x + kMagic) - kMagic;
+}
+
 /// A filtered value back to a sample: clamp(round-half-even(value × max)). The product of a
-/// float and max is exact in double, so only the rounding matters. Written without calls or
-/// branches so that the loops around it vectorise.
+/// float and max is exact in double, so only the rounding matters.
 template <typename TSample> inline TSample FloatToSample(float value)
 {
     constexpr double kMax = double(std::numeric_limits<TSample>::max());
-    double x = double(value) * kMax;
-    // Clamp first (NaN goes to 0), then round: adding and removing 2^52 leaves the integer
-    // nearest to x, halves to even, for 0 <= x < 2^51 under round-to-nearest. Without
-    // -ffast-math the compiler may not fold the pair away.
-    x = x > 0.0 ? x : 0.0;
-    x = x < kMax ? x : kMax;
-    constexpr double kMagic = 4503599627370496.0; // 2^52
-    x = (x + kMagic) - kMagic;
-    return TSample(x);
+    return TSample(ClampRoundHalfEven(double(value) * kMax, kMax));
 }
 
 /// Puts round-to-nearest (halves to even) in force on this thread for its lifetime and restores
