@@ -1,0 +1,84 @@
+// Every text the window, its progress panel and its confirmation dialog show, byte for byte.
+#pragma once
+
+namespace MainText {
+// Window
+inline constexpr const char* AppTitle = "Tavmor Tools";
+inline constexpr const char* Caption = "Tavmor Tools 2.1.0";
+inline constexpr const char* HomePage = "https://tavmor-tools.example.org";
+// Button row
+inline constexpr const char* Convert = "Convert";
+inline constexpr const char* Crop = "Crop";
+inline constexpr const char* Resize = "Resize";
+inline constexpr const char* Split = "Split";
+inline constexpr const char* Merge = "Merge";
+inline constexpr const char* About = "About";
+// Input area
+inline constexpr const char* InputFile = "Input file";
+inline constexpr const char* InputFiles = "Input files";
+inline constexpr const char* Browse = "...";
+inline constexpr const char* Info = "Info";
+inline constexpr const char* FileSize = "File size:";
+inline constexpr const char* Width = "Width:";
+inline constexpr const char* Height = "Height:";
+inline constexpr const char* Bits = "Bits:";
+inline constexpr const char* Channels = "Channels:";
+inline constexpr const char* Image = "Image:";
+inline constexpr const char* NoValue = "-";
+inline constexpr const char* ProcessingFilesList = "Processing input files list";
+// Operation panels
+inline constexpr const char* ConvertTitle = "Convert image";
+inline constexpr const char* ConvertSubtitle = "Convert the image to a different file format";
+inline constexpr const char* CropTitle = "Crop image";
+inline constexpr const char* CropSubtitle = "Crop the image using the given coordinates and size";
+inline constexpr const char* ResizeTitle = "Resize image";
+inline constexpr const char* ResizeSubtitle = "Resize the image using the given width";
+inline constexpr const char* SplitTitle = "Split image";
+inline constexpr const char* SplitSubtitle = "Slice the image into many smaller tiles";
+inline constexpr const char* MergeTitle = "Merge images";
+inline constexpr const char* MergeSubtitle = "Merge multiple tiles into one image";
+inline constexpr const char* TopLeftPoint = "Top left point";
+inline constexpr const char* Size = "Size";
+inline constexpr const char* ImageSize = "Image size";
+inline constexpr const char* TileDimensions = "Tile dimensions";
+inline constexpr const char* NumberOfTiles = "Number of tiles";
+inline constexpr const char* FieldX = "X";
+inline constexpr const char* FieldY = "Y";
+inline constexpr const char* FieldWidth = "Width";
+inline constexpr const char* FieldHeight = "Height";
+inline constexpr const char* FastResize = "Fast method (less quality)";
+inline constexpr const char* SlowResize = "Slow method (better quality)";
+// Output area
+inline constexpr const char* OutputFormat = " Output format ";
+inline constexpr const char* Tiff = "TIFF";
+inline constexpr const char* TiffLzw = "TIFF (LZW)";
+inline constexpr const char* Raw = "RAW";
+inline constexpr const char* Kro = "KRO";
+inline constexpr const char* OutputDirectory = "Output directory";
+inline constexpr const char* Start = "Start";
+// About panel
+inline constexpr const char* HomePageLabel = "Home page";
+inline constexpr const char* CheckForUpdates = "Check for updates";
+inline constexpr const char* AutoCheck = " Automatically check for updates on startup";
+inline constexpr const char* NewVersionAvailable = "New software version available";
+inline constexpr const char* NoNewUpdates = "No new updates available";
+inline constexpr const char* CheckingForUpdates = "Checking for updates...";
+// Progress panel
+inline constexpr const char* ProgressInfo = "Progress info";
+inline constexpr const char* Pause = "Pause";
+inline constexpr const char* Continue = "Continue";
+inline constexpr const char* Abort = "Abort";
+// Confirmation dialog
+inline constexpr const char* Confirm = "Confirm";
+inline constexpr const char* AbortQuestion =
+    "Are you sure you want to abort the current operation?";
+inline constexpr const char* Yes = "&Yes";
+inline constexpr const char* No = "&No";
+// Dialogs
+inline constexpr const char* OpenTitle = "Tavmor Tools - input file";
+inline constexpr const char* OpenFilters =
+    "TIF (*.tif *.tiff);;RAW (*.raw *.rgb);;KRO (*.kro);;"
+    "All suported file types (*.tif *.tiff *.raw *.rgb *.kro)";
+inline constexpr const char* OpenDefaultFilter =
+    "All suported file types (*.tif *.tiff *.raw *.rgb *.kro)";
+} // namespace MainText
