@@ -1,0 +1,185 @@
+# Shared by the bench/*_bench.sh scripts: finds the programs, makes the input image, times one
+# command (wall seconds including the flush of its output, peak resident memory) and prints
+# the table of results with the ratios between tools.
+# shellcheck shell=bash
+
+BENCH_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BENCH_BUILD="${TAVMOR_BUILD:-$BENCH_ROOT/build}"
+BENCH_WORK="$BENCH_ROOT/bench/work"
+TAVMOR="$BENCH_BUILD/cli/tavmor"
+GENIMAGE="$BENCH_BUILD/tools/tavmor-genimage"
+
+BENCH_KEEP_INPUT=0 # --keep-input: leave the generated input for the next script
+BENCH_REPS=1       # --reps N: best of N runs
+BENCH_COLD=1       # --warm: do not drop the page cache (then every command runs once unmeasured)
+BENCH_RESULTS=""
+
+bench_usage() {
+    cat <<EOF
+Usage: $0 [--keep-input] [--reps N] [--warm]
+  --keep-input  keep the generated input under bench/work/ for the next script
+  --reps N      time each command N times and keep the fastest (default 1)
+  --warm        leave the page cache alone (default: drop it before every run, when allowed)
+Environment: TAVMOR_BUILD=DIR (default: build/, a Release build of tavmor and tavmor-genimage)
+EOF
+}
+
+bench_parse_args() {
+    while [ $# -gt 0 ]; do
+        case "$1" in
+        --keep-input) BENCH_KEEP_INPUT=1 ;;
+        --reps)
+            BENCH_REPS="${2:?--reps needs a number}"
+            shift
+            ;;
+        --warm) BENCH_COLD=0 ;;
+        -h | --help)
+            bench_usage
+            exit 0
+            ;;
+        *)
+            bench_usage >&2
+            exit 2
+            ;;
+        esac
+        shift
+    done
+}
+
+# bench_setup NAME FREE_GB: checks the programs and the free space, prepares the work folder.
+bench_setup() {
+    local name="$1" need_gb="$2"
+    for p in "$GENIMAGE" /usr/bin/time vips; do
+        if [ ! -x "$p" ] && ! command -v "$p" >/dev/null; then
+            echo "Missing $p (build: cmake --build $BENCH_BUILD --target tavmor tavmor-genimage)" >&2
+            exit 1
+        fi
+    done
+    [ -x "$TAVMOR" ] || echo "Note: $TAVMOR is missing; only the other tools are timed." >&2
+    mkdir -p "$BENCH_WORK"
+    local free_gb
+    free_gb=$(df -Pk "$BENCH_WORK" | awk 'NR == 2 { printf "%d", $4 / 1048576 }')
+    if [ "$free_gb" -lt "$need_gb" ]; then
+        echo "$name needs about $need_gb GB free under $BENCH_WORK; $free_gb GB are free." >&2
+        exit 1
+    fi
+    if [ "$BENCH_COLD" = 1 ] && ! bench_drop_cache; then
+        echo "Note: the page cache cannot be dropped here; reporting warm-cache figures." >&2
+        BENCH_COLD=0
+    fi
+    BENCH_RESULTS="$BENCH_WORK/$name.results"
+    : >"$BENCH_RESULTS"
+    echo "# $name, $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores," \
+        "$(free -g | awk '/^Mem:/ { print $2 " GB RAM" }')," \
+        "$([ "$BENCH_COLD" = 1 ] && echo "cold page cache" || echo "warm page cache")," \
+        "best of $BENCH_REPS"
+}
+
+# bench_calc EXPR: floating-point arithmetic (awk, present everywhere, unlike bc).
+bench_calc() {
+    awk "BEGIN { print ($1) }"
+}
+
+bench_drop_cache() {
+    sync && { echo 3 >/proc/sys/vm/drop_caches; } 2>/dev/null
+}
+
+# bench_input PATH W H [genimage options]: makes the panorama once (kept with --keep-input).
+bench_input() {
+    local path="$1" w="$2" h="$3"
+    shift 3
+    if [ -f "$path" ]; then
+        return 0
+    fi
+    echo "Making $path ($w x $h)" >&2
+    "$GENIMAGE" "$path.part" --format tif --width "$w" --height "$h" --quiet "$@" || exit 1
+    mv "$path.part" "$path"
+}
+
+bench_cleanup_input() {
+    [ "$BENCH_KEEP_INPUT" = 1 ] || rm -f "$@"
+}
+
+bench_has_command() {
+    [ -x "$TAVMOR" ] && "$TAVMOR" "$1" --help >/dev/null 2>&1
+}
+
+# bench_run LABEL BYTES OUTDIR COMMAND...: times COMMAND with an empty OUTDIR, BENCH_REPS
+# times, and records the fastest run. BYTES (the input's size) gives the MB/s column. The
+# time includes an fsync of every file in OUTDIR, so tools that leave more in the page cache
+# gain nothing. OUTDIR is emptied afterwards unless BENCH_KEEP_OUTPUT=1.
+bench_run() {
+    local label="$1" bytes="$2" outdir="$3"
+    shift 3
+    local best="" best_rss="" rep rc
+    if [ "$BENCH_COLD" = 0 ]; then
+        rm -rf "$outdir" && mkdir -p "$outdir"
+        "$@" >/dev/null 2>&1 # warm-up, not measured
+    fi
+    for ((rep = 0; rep < BENCH_REPS; rep++)); do
+        rm -rf "$outdir" && mkdir -p "$outdir"
+        [ "$BENCH_COLD" = 0 ] || bench_drop_cache
+        local t0 t1
+        t0=$(date +%s.%N)
+        /usr/bin/time -v -o "$BENCH_WORK/time.txt" "$@" >"$BENCH_WORK/run.log" 2>&1
+        rc=$?
+        find "$outdir" -type f -exec sync {} +
+        t1=$(date +%s.%N)
+        if [ "$rc" != 0 ]; then
+            echo "FAILED ($rc): $label: $*" >&2
+            tail -n 5 "$BENCH_WORK/run.log" >&2
+            printf '%s\tfailed\t-\t-\n' "$label" >>"$BENCH_RESULTS"
+            rm -rf "$outdir"
+            return 1
+        fi
+        local secs rss
+        secs=$(bench_calc "$t1 - $t0")
+        rss=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$BENCH_WORK/time.txt")
+        if [ -z "$best" ] || [ "$(bench_calc "$secs < $best")" = 1 ]; then
+            best=$secs
+            best_rss=$rss
+        fi
+    done
+    printf '%s\t%.2f\t%.0f\t%.1f\n' "$label" "$best" "$(bench_calc "$bytes / 1000000 / $best")" \
+        "$(bench_calc "$best_rss / 1024")" >>"$BENCH_RESULTS"
+    printf '  %-34s %8.2f s  %7.1f MiB peak\n' "$label" "$best" "$(bench_calc "$best_rss / 1024")" >&2
+    [ "${BENCH_KEEP_OUTPUT:-0}" = 1 ] || rm -rf "$outdir"
+}
+
+bench_seconds() {
+    awk -F'\t' -v l="$1" '$1 == l { print $2 }' "$BENCH_RESULTS"
+}
+
+# bench_table: the recorded runs as a Markdown table.
+bench_table() {
+    echo
+    echo "| Run | Seconds | MB/s of input | Peak RSS (MiB) |"
+    echo "|---|---:|---:|---:|"
+    awk -F'\t' '{ printf "| %s | %s | %s | %s |\n", $1, $2, $3, $4 }' "$BENCH_RESULTS"
+}
+
+# bench_ratio TITLE LABEL_A LABEL_B GOAL: prints A / B and whether it meets "A <= GOAL x B"
+# (GOAL "-": shown for information only).
+bench_ratio() {
+    local title="$1" a b
+    a=$(bench_seconds "$2")
+    b=$(bench_seconds "$3")
+    if [ -z "$a" ] || [ -z "$b" ] || [ "$a" = failed ] || [ "$b" = failed ]; then
+        echo "| $title | - | $4 | not measured |"
+        return
+    fi
+    local r
+    r=$(bench_calc "$a / $b")
+    if [ "$4" = - ]; then
+        printf '| %s | %.2f | - | no goal set |\n' "$title" "$r"
+        return
+    fi
+    printf '| %s | %.2f | <= %s | %s |\n' "$title" "$r" "$4" \
+        "$([ "$(bench_calc "$r <= $4")" = 1 ] && echo met || echo MISSED)"
+}
+
+bench_ratio_header() {
+    echo
+    echo "| Ratio (time) | Measured | Goal | |"
+    echo "|---|---:|---:|---|"
+}
