@@ -72,7 +72,7 @@ bench_setup() {
     echo "# $name, $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores," \
         "$(free -g | awk '/^Mem:/ { print $2 " GB RAM" }')," \
         "$([ "$BENCH_COLD" = 1 ] && echo "cold page cache" || echo "warm page cache")," \
-        "best of $BENCH_REPS"
+        "best of $BENCH_REPS, load average $(cut -d' ' -f1 /proc/loadavg) at start"
 }
 
 # bench_calc EXPR: floating-point arithmetic (awk, present everywhere, unlike bc).
