@@ -137,6 +137,43 @@ TEST_F(CliTest, OverwriteAnswers)
     }
 }
 
+TEST_F(CliTest, OnATerminalTheUserIsAskedAndSeesProgress)
+{
+    const std::string question = "Output file exists. Do you want to overwrite it? [y/N] ";
+    for (const bool yes : { false, true }) {
+        SCOPED_TRACE(yes ? "y" : "n");
+        const std::vector<uint8_t> old { 9, 9, 9 };
+        ASSERT_TRUE(WriteBytes(Dir.File("photo.kro"), old));
+
+        const TTavmorResult r = RunTavmorOnTerminal(
+            { "convert", Photo, "--format", "kro" }, question, yes ? "y\n" : "n\n");
+
+        EXPECT_EQ(yes ? 0 : 1, r.ExitCode);
+        // The terminal echoes the answer and turns line ends into CR LF.
+        EXPECT_EQ(0u, r.Out.find(question + (yes ? "y" : "n") + "\r\n")) << r.Out;
+        if (yes) {
+            // The bar is drawn, then taken off the line before the final status.
+            const size_t bar = r.Out.find("%");
+            const size_t erased = r.Out.rfind("\r\033[K");
+            ASSERT_NE(std::string::npos, bar) << r.Out;
+            ASSERT_NE(std::string::npos, erased) << r.Out;
+            EXPECT_LT(bar, erased);
+            EXPECT_EQ("\r\033[KOperation completed successfully\r\n", r.Out.substr(erased));
+            const auto kro = ReadImage(Dir.File("photo.kro"));
+            ASSERT_TRUE(kro.has_value());
+            EXPECT_TRUE(SamePixels(WithChannels(Image, 4), *kro));
+        } else {
+            EXPECT_EQ(question + "n\r\nOperation aborted\r\n", r.Out);
+            EXPECT_EQ(old, ReadBytes(Dir.File("photo.kro")));
+        }
+    }
+    // --quiet keeps the terminal free of the bar.
+    const TTavmorResult r =
+        RunTavmorOnTerminal({ "convert", Photo, "--format", "raw", "--quiet", "--yes" });
+    EXPECT_EQ(0, r.ExitCode);
+    EXPECT_EQ("", r.Out);
+}
+
 TEST_F(CliTest, InfoPrintsTheInformationBox)
 {
     const TPixels wide = PatternImage(1234, 2, 16, 4);

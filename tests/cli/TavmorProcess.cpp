@@ -7,6 +7,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <poll.h>
+#include <pty.h>
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -112,4 +114,55 @@ TTavmorResult RunTavmor(
 {
     TTavmorProcess process(args, stdinText, workDir);
     return process.Wait();
+}
+
+TTavmorResult RunTavmorOnTerminal(
+    const std::vector<std::string>& args, const std::string& prompt, const std::string& typed)
+{
+    TTavmorResult result;
+    std::vector<std::string> argStore { TAVMOR_BIN };
+    argStore.insert(argStore.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : argStore) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+
+    int master = -1;
+    const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+    if (pid < 0) {
+        return result;
+    }
+    if (pid == 0) {
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    bool typedYet = prompt.empty();
+    char buffer[4096];
+    for (;;) {
+        pollfd fd { master, POLLIN, 0 };
+        // A child that stops talking for this long is stuck; the test then fails on its output.
+        if (poll(&fd, 1, 20000) <= 0) {
+            kill(pid, SIGKILL);
+            break;
+        }
+        const ssize_t n = read(master, buffer, sizeof buffer);
+        if (n <= 0) {
+            break; // EIO once the child has closed the terminal
+        }
+        result.Out.append(buffer, static_cast<size_t>(n));
+        if (!typedYet && result.Out.find(prompt) != std::string::npos) {
+            typedYet = true;
+            (void)write(master, typed.data(), typed.size());
+        }
+    }
+    close(master);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
+    if (WIFEXITED(status)) {
+        result.ExitCode = WEXITSTATUS(status);
+    } else if (WIFSIGNALED(status)) {
+        result.ExitCode = 128 + WTERMSIG(status);
+    }
+    return result;
 }

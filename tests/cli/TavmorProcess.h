@@ -39,3 +39,9 @@ private:
 /// Starts tavmor with the arguments and waits for it.
 TTavmorResult RunTavmor(const std::vector<std::string>& args, const std::string& stdinText = "",
     const std::string& workDir = "");
+
+/// Starts tavmor with the arguments on a pseudo-terminal (stdin, stdout and stderr all on it),
+/// types `typed` once `prompt` has appeared in its output ("" types nothing), and waits for
+/// it. Out holds everything the terminal showed; Err stays empty.
+TTavmorResult RunTavmorOnTerminal(const std::vector<std::string>& args,
+    const std::string& prompt = "", const std::string& typed = "");
