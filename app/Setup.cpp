@@ -175,8 +175,8 @@ bool WriteWhole(const std::string& path, const std::string& text)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << text;
-    out.flush();
-    return static_cast<bool>(out);
+    out.close();
+    return !out.fail();
 }
 
 } // namespace
@@ -231,17 +231,24 @@ bool TSetup::Save(const TSetupValues& values)
     if (!PathExists(folder) && !MakeFolders(folder)) {
         return false;
     }
-    // Write beside, then rename: an interrupted write never leaves a truncated file.
-    std::string temp = FileName + ".XXXXXX";
-    const int fd = mkstemp(temp.data());
-    if (fd >= 0) {
-        close(fd);
-        if (WriteWhole(temp, text) && std::rename(temp.c_str(), FileName.c_str()) == 0) {
-            return true;
+    // An existing plain file is replaced through a temporary file and a rename, so an
+    // interrupted write never leaves it truncated. A new file has nothing to lose, and a link
+    // is written through so that it keeps pointing where it points.
+    struct stat old { };
+    if (lstat(FileName.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+        std::string temp = FileName + ".XXXXXX";
+        const int fd = mkstemp(temp.data());
+        if (fd >= 0) {
+            const bool modeKept = fchmod(fd, old.st_mode & 07777) == 0;
+            close(fd);
+            if (modeKept && WriteWhole(temp, text)
+                && std::rename(temp.c_str(), FileName.c_str()) == 0) {
+                return true;
+            }
+            unlink(temp.c_str());
         }
-        unlink(temp.c_str());
+        // A folder that takes no new file may still hold a writable settings file.
     }
-    // A folder that takes no new file may still hold a writable settings file.
     return WriteWhole(FileName, text);
 }
 

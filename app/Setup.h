@@ -47,9 +47,10 @@ public:
     [[nodiscard]] bool Load(TSetupValues& values);
 
     /// Replaces the whole file with the three lines "WindowPosX=", "WindowPosY=" and
-    /// "CheckForUpdates=" (True or False), each ended by CR LF, ASCII. Written to a temporary
-    /// file beside it and renamed over it, so a failed write leaves the old file as it was.
-    /// Returns false when the file could not be written.
+    /// "CheckForUpdates=" (True or False), each ended by CR LF, ASCII. An existing file is
+    /// written to a temporary file beside it and renamed over it (its permissions kept), so a
+    /// failed write leaves it as it was; a missing folder is created. Returns false when the
+    /// file could not be written.
     [[nodiscard]] bool Save(const TSetupValues& values);
 
     /// Empties Lines.

@@ -161,12 +161,37 @@ TEST(Setup, SaveWritesExactlyThreeLinesAndNothingElse)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
         QStringList { "tavmor-tools.ini" });
 
+    // The replacement keeps the file's permissions.
+    ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+    ASSERT_TRUE(setup.Save({ 1, 2, false }));
+    struct stat info { };
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    ASSERT_TRUE(setup.Save({ 400, 100, true }));
+
     TSetup again;
     again.Create(path);
     ASSERT_TRUE(again.Load(values));
     EXPECT_EQ(values.WindowPosX, 400);
     EXPECT_EQ(values.WindowPosY, 100);
     EXPECT_TRUE(values.CheckForUpdates);
+}
+
+TEST(Setup, SaveWritesThroughALink)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string target = PathIn(dir, "kept-elsewhere.ini");
+    const std::string link = PathIn(dir, "tavmor-tools.ini");
+    WriteAll(target, "WindowPosX=1\r\n");
+    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+    TSetup setup;
+    setup.Create(link);
+    ASSERT_TRUE(setup.Save({ 5, 6, true }));
+    struct stat info { };
+    ASSERT_EQ(lstat(link.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    EXPECT_EQ(ReadAll(target), "WindowPosX=5\r\nWindowPosY=6\r\nCheckForUpdates=True\r\n");
 }
 
 TEST(Setup, ReadAndWriteErrorsAreReportedNotThrown)
