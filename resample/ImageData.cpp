@@ -7,6 +7,9 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 #include "resample/PixelMath.h"
 #include "resample/ResampleTexts.h"
@@ -46,6 +49,19 @@ constexpr TImageFormatInfo kFormats[] = {
     { R16G16B16, "R16G16B16", 6, 3, 16, PixelsSizeOf<6>, GetPixelOf<uint16_t>,
         SetPixelOf<uint16_t> },
 };
+
+// Tiles are hundreds of megabytes: backing them with 2 MB pages saves most of the page faults
+// of their first touch. Only a hint; nothing depends on it being taken.
+void PreferHugePages([[maybe_unused]] uint8_t* bits, [[maybe_unused]] size_t size)
+{
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    constexpr uintptr_t kHuge = uintptr_t(2) << 20;
+    const uintptr_t first = (reinterpret_cast<uintptr_t>(bits) + kHuge - 1) & ~(kHuge - 1);
+    const uintptr_t last = (reinterpret_cast<uintptr_t>(bits) + size) & ~(kHuge - 1);
+    if (last > first)
+        madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#endif
+}
 
 struct TFileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -89,6 +105,7 @@ bool AllocImage(int32_t width, int32_t height, TImageFormat format, TImageData& 
     auto* bits = static_cast<uint8_t*>(std::calloc(size_t(size), 1));
     if (!bits)
         throw EImageError(ResampleText::OutOfMemory);
+    PreferHugePages(bits, size_t(size));
     image.Width = width;
     image.Height = height;
     image.Format = format;

@@ -27,12 +27,15 @@ template <typename TSample> inline float SampleToFloat(TSample s)
     return float(s) * kSampleScale<TSample>;
 }
 
-/// x limited to 0..max (NaN gives 0) and rounded to the nearest integer, halves to even.
-/// Written without calls or branches so that the loops around it vectorise.
-inline double ClampRoundHalfEven(double x, double max)
+/// x limited to 0..max (NaN gives 0) and rounded to the nearest integer, halves to even. V is
+/// double or a GCC vector of doubles, so the scalar and the vectorised loops share this rule.
+/// Written without calls or branches.
+template <typename V> inline V ClampRoundHalfEven(V x, double max)
 {
-    x = x > 0.0 ? x : 0.0;
-    x = x < max ? x : max;
+    const V zero {};
+    const V top = zero + max;
+    x = x > zero ? x : zero;
+    x = x < top ? x : top;
     // Adding and removing 2^52 leaves the integer nearest to x, halves to even, for
     // 0 <= x < 2^51 under round-to-nearest. Without -ffast-math the pair is not folded away.
     constexpr double kMagic = 4503599627370496.0;

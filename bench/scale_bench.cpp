@@ -1,0 +1,73 @@
+// Speed of ScaleImage on a 10000 × 10000 8-bit tile, the size the resize job hands its workers:
+// shrinking by 2 and by 10 with the Lanczos and the nearest-neighbour method, on one thread
+// and on every core.
+#include <cstring>
+#include <thread>
+
+#include <benchmark/benchmark.h>
+
+#include "resample/ImageData.h"
+#include "resample/Resampler.h"
+
+namespace {
+
+constexpr int32_t kSide = 10000;
+
+// The source tile, made once: a smooth gradient with fine noise, so nothing is uniform.
+const TImageData& SourceTile()
+{
+    static TImageData tile = [] {
+        TImageData image;
+        AllocImage(kSide, kSide, R8G8B8, image);
+        uint32_t seed = 12345;
+        for (int64_t i = 0; i < image.Size; ++i) {
+            seed = seed * 1664525u + 1013904223u;
+            const int64_t x = (i / 3) % kSide;
+            image.Bits[i] = uint8_t((x * 255) / kSide / 2 + (seed >> 25));
+        }
+        return image;
+    }();
+    return tile;
+}
+
+void BM_ScaleImage(benchmark::State& state)
+{
+    const int32_t divider = int32_t(state.range(0));
+    const auto filter = TResizeFilter(state.range(1));
+    const unsigned threads = unsigned(state.range(2));
+    const TImageData& source = SourceTile();
+    TImageData work;
+    for (auto _ : state) {
+        state.PauseTiming();
+        AllocImage(kSide, kSide, R8G8B8, work);
+        std::memcpy(work.Bits, source.Bits, size_t(source.Size));
+        state.ResumeTiming();
+        const bool scaled = ScaleImage(work, kSide / divider, kSide / divider, filter, threads);
+        benchmark::DoNotOptimize(scaled);
+        benchmark::DoNotOptimize(work.Bits);
+    }
+    ReleaseImage(work);
+    state.SetLabel(std::string(filter == rfLanczos ? "lanczos" : "nearest") + " by "
+        + std::to_string(divider) + ", threads "
+        + std::to_string(threads ? threads : std::thread::hardware_concurrency()));
+    state.counters["Mpix/s"] = benchmark::Counter(
+        double(kSide) * kSide / 1e6, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void Arguments(benchmark::internal::Benchmark* b)
+{
+    for (int64_t filter : { int64_t(rfLanczos), int64_t(rfNearest) })
+        for (int64_t divider : { 2, 10 })
+            for (int64_t threads : { 1, 0 })
+                b->Args({ divider, filter, threads });
+}
+
+} // namespace
+
+BENCHMARK(BM_ScaleImage)
+    ->Apply(Arguments)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
+
+BENCHMARK_MAIN();
