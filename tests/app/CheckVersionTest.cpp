@@ -52,7 +52,10 @@ void Pump(int ms)
 
 QByteArray Http(int status, const QByteArray& body, const QByteArray& headers = {})
 {
-    const QByteArray reason = status == 200 ? "OK" : status == 302 ? "Found" : "Not Found";
+    const QByteArray reason = status == 200 ? "OK"
+        : status == 301                     ? "Moved Permanently"
+        : status == 302                     ? "Found"
+                                            : "Not Found";
     return "HTTP/1.1 " + QByteArray::number(status) + " " + reason + "\r\nContent-Length: "
         + QByteArray::number(body.size()) + "\r\nConnection: close\r\n" + headers + "\r\n" + body;
 }
@@ -198,6 +201,22 @@ TEST(CheckVersion, RequestCarriesPathQueryAndUserAgent)
         "\r\nUser-Agent: Mozilla/5.0 (Windows; U; Windows NT 6.0; it;rv:1.8.1.12\r\n"))
         << head.toStdString();
     EXPECT_EQ(check.objectName(), "CheckVersionTh");
+}
+
+TEST(CheckVersion, RedirectToAnotherServerIsFollowed)
+{
+    TTestServer moved;
+    moved.Answers["/v"] = Http(200, "2.2.0");
+    TTestServer first;
+    first.Answers[kTarget] = Http(301, "", "Location: " + moved.Url().toLatin1() + "/v\r\n");
+    TCheckVersion check;
+    check.CurrVersion = QStringLiteral("2.1.0");
+    check.ServerUrl = first.Url();
+    check.start();
+    ASSERT_TRUE(WaitUntil([&] { return check.isFinished(); }));
+    EXPECT_TRUE(check.NewVersion);
+    ASSERT_EQ(moved.Requests.size(), 1);
+    EXPECT_TRUE(moved.Requests.front().contains("User-Agent: Mozilla/5.0 (Windows; U;"));
 }
 
 TEST(CheckVersion, NoServerAndPlaceholderHostFailQuietly)
