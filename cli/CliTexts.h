@@ -25,6 +25,7 @@ inline constexpr const char* HelpSplit = "Cut images into a grid of tiles";
 inline constexpr const char* HelpMerge = "Join a grid of tiles into one image";
 inline constexpr const char* HelpResize = "Shrink images to a width, keeping the aspect ratio";
 inline constexpr const char* HelpFiles = "Input image files";
+inline constexpr const char* HelpFile = "Input image file";
 inline constexpr const char* HelpTiles = "Tile files (names ending in _x<column>y<row>)";
 inline constexpr const char* HelpJson = "One JSON object per file on standard output";
 inline constexpr const char* HelpFormat = "Output format (default tif)";

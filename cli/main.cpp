@@ -49,7 +49,7 @@ void AddRawOptions(CLI::App* command, TTypedOptions& typed)
                 return ParseRawSize(value, w, h) ? std::string()
                                                  : std::string(CliText::RawSizeFormat);
             },
-            "WxH"));
+            ""));
     command->add_option("--bits", typed.Bits, CliText::HelpBits)->check(CLI::IsMember({ 8, 16 }));
 }
 
@@ -93,7 +93,7 @@ int main(int argc, char** argv)
     AddRawOptions(convert, typed);
 
     CLI::App* crop = app.add_subcommand("crop", CliText::HelpCrop);
-    crop->add_option("FILE", request.Files, CliText::HelpFiles)->required()->expected(1);
+    crop->add_option("FILE", request.Files, CliText::HelpFile)->required()->expected(1);
     crop->add_option("--x", request.CropX, CliText::HelpX)
         ->required()
         ->check(InRange<int64_t>(0, 9999999));
