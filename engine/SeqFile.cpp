@@ -20,10 +20,18 @@ TSeqFile::~TSeqFile()
     (void)Close();
 }
 
+/// Records a failure; the first one stays pending until it is queried, as later steps on a
+/// failed file only fail again.
+static void KeepFirstIoResult(int code)
+{
+    const int pending = IoResult();
+    SetIoResult(pending != 0 ? pending : (code != 0 ? code : EIO));
+}
+
 void TSeqFile::Fail(int code)
 {
     FFailed = true;
-    SetIoResult(code != 0 ? code : EIO);
+    KeepFirstIoResult(code);
 }
 
 bool TSeqFile::OpenRead(const std::string& path)
@@ -31,7 +39,7 @@ bool TSeqFile::OpenRead(const std::string& path)
     (void)Close();
     FFd = IoSeam().Open(path.c_str(), O_RDONLY | O_CLOEXEC, 0);
     if (FFd < 0) {
-        SetIoResult(errno != 0 ? errno : EIO);
+        KeepFirstIoResult(errno);
         return false;
     }
     FWriting = false;
@@ -45,7 +53,7 @@ bool TSeqFile::Create(const std::string& path)
     (void)Close();
     FFd = IoSeam().Open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (FFd < 0) {
-        SetIoResult(errno != 0 ? errno : EIO);
+        KeepFirstIoResult(errno);
         return false;
     }
     FWriting = true;
@@ -77,7 +85,7 @@ int64_t TSeqFile::ReadSome(uint8_t* bytes, size_t count)
 int64_t TSeqFile::Read(void* buffer, size_t count)
 {
     if (FFd < 0 || FWriting) {
-        SetIoResult(EBADF);
+        KeepFirstIoResult(EBADF);
         return 0;
     }
     auto* out = static_cast<uint8_t*>(buffer);
@@ -120,7 +128,7 @@ int64_t TSeqFile::Read(void* buffer, size_t count)
 bool TSeqFile::Skip(int64_t count)
 {
     if (FFd < 0 || FWriting || count < 0) {
-        SetIoResult(EBADF);
+        KeepFirstIoResult(EBADF);
         return false;
     }
     const int64_t held = static_cast<int64_t>(FEnd - FBegin);
@@ -171,11 +179,11 @@ bool TSeqFile::Flush()
 int64_t TSeqFile::Write(const void* buffer, size_t count)
 {
     if (FFd < 0 || !FWriting) {
-        SetIoResult(EBADF);
+        KeepFirstIoResult(EBADF);
         return 0;
     }
     if (FFailed) {
-        SetIoResult(EIO);
+        KeepFirstIoResult(EIO);
         return 0;
     }
     const auto* in = static_cast<const uint8_t*>(buffer);

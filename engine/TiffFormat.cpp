@@ -189,6 +189,7 @@ TTiffVerdict Examine(TIFF* tif, TTiffLayout& layout)
     if (photometric != PHOTOMETRIC_RGB && !jpegYCbCr) {
         return TTiffVerdict::Photometric;
     }
+    layout.Compression = compression;
     if (!TIFFIsCODECConfigured(compression)) {
         return TTiffVerdict::Compression;
     }
@@ -212,16 +213,59 @@ TTiffVerdict Examine(TIFF* tif, TTiffLayout& layout)
     return TTiffVerdict::Ok;
 }
 
-// A band of one plane per sample decoded whole is bounded by this; larger strips are read a
-// line at a time per plane instead, which costs decoding time but no memory.
-constexpr uint64_t kMaxBandBytes = uint64_t(256) << 20;
+constexpr uint32_t kNoRow = UINT32_MAX;
 
-/// Reads lines of any accepted layout. Interleaved strips go straight to libtiff's scanline
-/// reader; tiles and one-plane-per-sample strips are decoded one band (row of tiles or of
-/// strips) at a time into an interleaved band buffer, which a request outside the band
-/// reloads, so rows may be asked in any order.
+/// One plane of a stripped TIFF read through libtiff's scanline reader.
+struct TScanlineSource {
+    TIFF* Tif = nullptr;
+    TTiffFd Fd; ///< the descriptor of a handle this source opened itself
+    bool Owned = false;
+    uint16_t Plane = 0;
+    uint32_t NextRow = kNoRow; ///< the row libtiff would decode next
+
+    ~TScanlineSource()
+    {
+        if (Owned && Tif) {
+            TIFFClose(Tif);
+        }
+    }
+};
+
+/// Reads one row of a source. Most codecs decode a strip only forward from its first row,
+/// so a row that does not follow the last one read is reached by decoding from the first
+/// row of its strip (libtiff restarts the strip when asked for an earlier row).
+bool ReadSourceRow(TScanlineSource& source, uint32_t row, uint8_t* buffer,
+    std::vector<uint8_t>& scratch, const TTiffLayout& layout)
+{
+    if (row != source.NextRow && layout.Compression != COMPRESSION_NONE) {
+        const uint32_t stripTop = row - row % layout.RowsPerStrip;
+        const bool onTheWay =
+            source.NextRow != kNoRow && source.NextRow > stripTop && source.NextRow < row;
+        for (uint32_t q = onTheWay ? source.NextRow : stripTop; q < row; ++q) {
+            if (TIFFReadScanline(source.Tif, scratch.data(), q, source.Plane) != 1) {
+                source.NextRow = kNoRow;
+                return false;
+            }
+        }
+    }
+    if (TIFFReadScanline(source.Tif, buffer, row, source.Plane) != 1) {
+        source.NextRow = kNoRow;
+        return false;
+    }
+    source.NextRow = row + 1;
+    return true;
+}
+
+/// Reads lines of any accepted layout, rows in any order. Interleaved strips go through
+/// libtiff's scanline reader; tiles and one-plane-per-sample strips are decoded one band (a
+/// row of tiles or of strips) at a time into an interleaved band buffer, which a request
+/// outside the band reloads.
 class TTiffLineReader final : public TLineReader {
 public:
+    explicit TTiffLineReader(uint64_t maxBandBytes)
+        : FMaxBandBytes(maxBandBytes)
+    {
+    }
     ~TTiffLineReader() override { Close(); }
 
     [[nodiscard]] bool Open(const TFileInfo& info) override
@@ -243,26 +287,7 @@ public:
             Close();
             return false;
         }
-        if (FLayout.Tiled) {
-            FBandHeight = FLayout.TileLength;
-            const uint64_t tileBytes = static_cast<uint64_t>(TIFFTileSize64(FTif));
-            const uint64_t planeTile = uint64_t(FLayout.TileWidth) * FLayout.TileLength
-                * FSampleBytes * (FLayout.Planar == PLANARCONFIG_CONTIG ? FLayout.Samples : 1u);
-            if (tileBytes < planeTile) {
-                Close();
-                return false;
-            }
-            FTile.resize(static_cast<size_t>(tileBytes));
-            FBand.resize(static_cast<size_t>(uint64_t(FBandHeight) * FLineSize));
-        } else if (FLayout.Planar == PLANARCONFIG_SEPARATE) {
-            const uint64_t bandBytes = uint64_t(FLayout.RowsPerStrip) * FLineSize;
-            if (bandBytes <= kMaxBandBytes) {
-                FBandHeight = FLayout.RowsPerStrip;
-                FTile.resize(static_cast<size_t>(TIFFStripSize64(FTif)));
-                FBand.resize(static_cast<size_t>(bandBytes));
-            }
-            FPlane.resize(size_t(FLayout.Width) * FSampleBytes);
-        } else if (static_cast<uint64_t>(TIFFScanlineSize64(FTif)) != FLineSize) {
+        if (!(FLayout.Tiled ? PrepareTiles() : PrepareStrips(info.FileName))) {
             Close();
             return false;
         }
@@ -285,19 +310,22 @@ public:
             return static_cast<int32_t>(FLineSize);
         }
         if (FLayout.Planar == PLANARCONFIG_SEPARATE) {
-            for (uint16_t s = 0; s < FLayout.Samples; ++s) {
-                if (TIFFReadScanline(FTif, FPlane.data(), r, s) != 1) {
+            for (auto& source : FSources) {
+                if (!ReadSourceRow(*source, r, FPlane.data(), FScratch, FLayout)) {
                     return 0;
                 }
-                ScatterPlane(FPlane.data(), buffer, s, FLayout.Width);
+                ScatterPlane(FPlane.data(), buffer, source->Plane, FLayout.Width);
             }
             return static_cast<int32_t>(FLineSize);
         }
-        return TIFFReadScanline(FTif, buffer, r, 0) == 1 ? static_cast<int32_t>(FLineSize) : 0;
+        return ReadSourceRow(*FSources.front(), r, buffer, FScratch, FLayout)
+            ? static_cast<int32_t>(FLineSize)
+            : 0;
     }
 
     void Close() override
     {
+        FSources.clear();
         if (FTif) {
             TIFFClose(FTif);
             FTif = nullptr;
@@ -307,9 +335,67 @@ public:
         FTile.clear();
         FBand.clear();
         FPlane.clear();
+        FScratch.clear();
     }
 
 private:
+    bool PrepareTiles()
+    {
+        FBandHeight = FLayout.TileLength;
+        const uint64_t tileBytes = static_cast<uint64_t>(TIFFTileSize64(FTif));
+        const uint64_t planeTile = uint64_t(FLayout.TileWidth) * FLayout.TileLength * FSampleBytes
+            * (FLayout.Planar == PLANARCONFIG_CONTIG ? FLayout.Samples : 1u);
+        if (tileBytes < planeTile) {
+            return false;
+        }
+        FTile.resize(static_cast<size_t>(tileBytes));
+        FBand.resize(static_cast<size_t>(uint64_t(FBandHeight) * FLineSize));
+        return true;
+    }
+
+    bool PrepareStrips(const std::string& path)
+    {
+        const uint64_t planeRow = uint64_t(FLayout.Width) * FSampleBytes;
+        if (FLayout.Planar == PLANARCONFIG_SEPARATE) {
+            const uint64_t bandBytes = uint64_t(FLayout.RowsPerStrip) * FLineSize;
+            if (static_cast<uint64_t>(TIFFStripSize64(FTif)) < FLayout.RowsPerStrip * planeRow) {
+                return false;
+            }
+            if (bandBytes <= FMaxBandBytes) {
+                FBandHeight = FLayout.RowsPerStrip;
+                FTile.resize(static_cast<size_t>(TIFFStripSize64(FTif)));
+                FBand.resize(static_cast<size_t>(bandBytes));
+                return true;
+            }
+            // Each plane gets a handle of its own, so that every plane decodes forward.
+            FPlane.resize(static_cast<size_t>(planeRow));
+            FScratch.resize(static_cast<size_t>(planeRow));
+            for (uint16_t s = 0; s < FLayout.Samples; ++s) {
+                auto source = std::make_unique<TScanlineSource>();
+                source->Plane = s;
+                if (s == 0) {
+                    source->Tif = FTif;
+                } else {
+                    source->Tif = OpenTiff(path, "r", source->Fd);
+                    source->Owned = true;
+                    if (!source->Tif) {
+                        return false;
+                    }
+                }
+                FSources.push_back(std::move(source));
+            }
+            return true;
+        }
+        if (static_cast<uint64_t>(TIFFScanlineSize64(FTif)) != FLineSize) {
+            return false;
+        }
+        auto source = std::make_unique<TScanlineSource>();
+        source->Tif = FTif;
+        FSources.push_back(std::move(source));
+        FScratch.resize(FLineSize);
+        return true;
+    }
+
     /// Copies count samples of plane s from planeRow into the interleaved line.
     void ScatterPlane(const uint8_t* planeRow, uint8_t* line, uint16_t s, uint32_t count) const
     {
@@ -375,6 +461,7 @@ private:
         return true;
     }
 
+    uint64_t FMaxBandBytes;
     TIFF* FTif = nullptr;
     TTiffFd FFd;
     TTiffLayout FLayout;
@@ -386,6 +473,8 @@ private:
     std::vector<uint8_t> FTile;
     std::vector<uint8_t> FBand;
     std::vector<uint8_t> FPlane;
+    std::vector<uint8_t> FScratch;
+    std::vector<std::unique_ptr<TScanlineSource>> FSources;
 };
 
 /// Writes interleaved RGB lines, one line per strip, uncompressed or LZW.
@@ -480,9 +569,9 @@ TTiffVerdict ExamineTiffFile(const std::string& path, TTiffLayout& layout)
     return verdict;
 }
 
-std::unique_ptr<TLineReader> MakeTiffReader()
+std::unique_ptr<TLineReader> MakeTiffReader(uint64_t maxBandBytes)
 {
-    return std::make_unique<TTiffLineReader>();
+    return std::make_unique<TTiffLineReader>(maxBandBytes);
 }
 
 std::unique_ptr<TLineWriter> MakeTiffWriter()

@@ -34,10 +34,17 @@ struct TTiffLayout {
     uint32_t TileWidth = 0;
     uint32_t TileLength = 0;
     uint32_t RowsPerStrip = 0;
+    uint16_t Compression = 1;
 };
 
 /// Opens path with libtiff and examines its first image; never prints.
 TTiffVerdict ExamineTiffFile(const std::string& path, TTiffLayout& layout);
 
-std::unique_ptr<TLineReader> MakeTiffReader();
+/// One-plane-per-sample strips are decoded a band of strips at a time while the band holds at
+/// most this many bytes; larger strips are read a line at a time, one libtiff handle per
+/// plane, so memory stays bounded whatever the file's strip size.
+inline constexpr uint64_t kMaxTiffBandBytes = uint64_t(256) << 20;
+
+/// The TIFF reader; maxBandBytes is lowered by tests to reach the line-at-a-time path.
+std::unique_ptr<TLineReader> MakeTiffReader(uint64_t maxBandBytes = kMaxTiffBandBytes);
 std::unique_ptr<TLineWriter> MakeTiffWriter();
