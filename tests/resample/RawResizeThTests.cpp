@@ -1,5 +1,7 @@
 // Tests of the tile resize worker: its outcomes, its result names and the depth of its tiles.
+#include <cfenv>
 #include <chrono>
+#include <pthread.h>
 
 #include <gtest/gtest.h>
 
@@ -51,11 +53,11 @@ TEST(RawResize, ResultNamesFollowTheTileGrammar)
         const char* result;
     };
     const Case cases[] = {
-        { "photo_1000X800_x1y2.raw", 1000, 800, 2.0L, "photo_500X400_x1y2.raw" },
+        { "photo_100X80_x1y2.raw", 100, 80, 2.0L, "photo_50X40_x1y2.raw" },
         // 500.5 rounds to the even 500, as 5000.5 does for a tile of 10001.
         { "photo_1001X1000_x3y1.raw", 1001, 1000, 2.0L, "photo_500X500_x3y1.raw" },
-        { "photo_1050X800.raw", 1050, 800, 1.5L, "photo_700X533.raw" },
-        { "photo_1000X1000_x12y7.raw", 1000, 1000, 6.0L, "photo_167X167_x12y7.raw" },
+        { "photo_105X80.raw", 105, 80, 1.5L, "photo_70X53.raw" },
+        { "photo_100X100_x12y7.raw", 100, 100, 6.0L, "photo_17X17_x12y7.raw" },
         { "photo_30X20_x0y4.raw", 30, 20, 2.0L, "photo_15X10.raw" }, // column 0: no position
         { "photo_30x20_x1y1.raw", 30, 20, 10.0L, "photo_3X2_x1y1.raw" },
     };
@@ -175,6 +177,27 @@ TEST(RawResize, InitResetsAndLifecycleIsSafe)
     RunToEnd(worker);
     EXPECT_FALSE(worker.Start()) << "a worker runs one tile only";
     EXPECT_EQ(worker.OutFileName, dir.File("p_10X5.raw"));
+}
+
+TEST(RawResize, BodyNamesItsThreadAndRoundsHalfToEvenWhateverTheCallersMode)
+{
+    TScratchDir dir;
+    WriteFileBytes(dir.File("p_1001X999_x1y1.raw"), NoiseTile(1001, 999, R8G8B8));
+    TRawResize worker;
+    worker.Init(dir.File("p_1001X999_x1y1.raw"), 2.0L, true);
+    char name[16] = {};
+    int modeAfter = 0;
+    std::thread([&] {
+        // Rounding upwards would make 500.5 and 499.5 into 501 and 500.
+        std::fesetround(FE_UPWARD);
+        worker.Execute();
+        pthread_getname_np(pthread_self(), name, sizeof name);
+        modeAfter = std::fegetround();
+    }).join();
+    EXPECT_STREQ(name, "TRawResizeTh");
+    EXPECT_TRUE(worker.Finished());
+    EXPECT_EQ(worker.OutFileName, dir.File("p_500X500_x1y1.raw")) << worker.ErrorText;
+    EXPECT_EQ(modeAfter, FE_UPWARD) << "the thread's own mode is given back";
 }
 
 TEST(RawResize, ResultDoesNotDependOnItsThreadCount)

@@ -232,13 +232,15 @@ TEST(ScaleImage, SameSizeOrInvalidImageIsLeftAlone)
     EXPECT_FALSE(ScaleImage(empty, 3, 3, rfLanczos));
 }
 
-TEST(ScaleImage, NonPositiveSizeThrowsAndKeepsThePixels)
+TEST(ScaleImage, RefusedSizesThrowAndKeepThePixels)
 {
     TOwnedImage image(5, 4, R8G8B8);
     FillNoise(image);
     const std::vector<uint8_t> before = image.Bytes();
     EXPECT_THROW(ScaleImage(image.Image, 0, 2, rfLanczos), EImageError);
     EXPECT_THROW(ScaleImage(image.Image, 2, -3, rfNearest), EImageError);
+    // More bytes than 64 bits can count: the destination cannot be allocated.
+    EXPECT_THROW(ScaleImage(image.Image, 2000000000, 2000000000, rfLanczos), EImageError);
     EXPECT_EQ(image.Image.Width, 5);
     EXPECT_EQ(image.Bytes(), before);
 }
