@@ -26,4 +26,19 @@ inline constexpr const char* TwoDifferentTypes = "You can't select two different
 inline constexpr const char* CantMerge = "Can't merge the selected files";
 inline constexpr const char* SelectedCountMustBe = "The number of selected files must be : ";
 inline constexpr const char* FilesSelected = " files selected";
+// Resize
+inline constexpr const char* ResizeTooSmall = "Width and height of the input file must be > 10000";
+inline constexpr const char* CannotCreateTempDir = "Cannot create the temporary directory ";
+/// The Resize job's working folder inside the output folder.
+inline constexpr const char* ResizeTempFolder = "$$$TEMP$$$RESIZER$$$";
+inline constexpr const char* ResizeStepSplit = "Step 1/4";
+inline constexpr const char* ResizeStepTiles = "Step 2/4";
+inline constexpr const char* ResizeStepMerge = "Step 3/4";
+inline constexpr const char* ResizeStepFinal = "Step 4/4";
+// "Resizing tile " + tiles handed out + "/" + tiles of the pass
+inline constexpr const char* ResizingTile = "Resizing tile ";
+inline constexpr const char* ResizingTileOf = "/";
+inline constexpr const char* KillingProcesses = "Killing processes...";
+inline constexpr const char* ErrorCreatingResizer = "Error creating the resizer thread";
+inline constexpr const char* ErrorResizing = "Error resizing the image";
 } // namespace JobText
