@@ -3,6 +3,10 @@
 
 #include <cstdint>
 
+/// Files to keep in reserve beside those an operation counts on (one per tile column and the
+/// image files): a terminal opened for a question, a library's own handle.
+inline constexpr uint64_t kSpareOpenFiles = 8;
+
 /// Raises the soft limit of open files (RLIMIT_NOFILE) to the hard limit, once per process:
 /// later calls change nothing, so a limit lowered on purpose afterwards stays in force. The
 /// command line and the window call it first thing in main; split and merge call it too.

@@ -2,9 +2,6 @@
 // streaming operations (region copy, tile split, tile merge), with their event hooks.
 #pragma once
 
-#include "engine/EngineDialogs.h"
-#include "engine/FileInfo.h"
-
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -12,6 +9,9 @@
 #include <string>
 #include <unordered_map>
 #include <vector>
+
+#include "engine/EngineDialogs.h"
+#include "engine/FileInfo.h"
 
 class TLineReader;
 class TLineWriter;
@@ -94,8 +94,19 @@ public:
     // Streaming operations; the outcome is Abort (false means success).
     void CopyRegion(int32_t X, int32_t Y, uint32_t Width, uint32_t Height,
         const std::string& OutFolder, const std::string& Caption);
+    /// Cuts the probed input into tiles of TileWidth x TileHeight pixels (clamped to the
+    /// image) in OutFolder, in the output kind of OutInfo, reading each input line once;
+    /// appends each tile's complete name to FileList, band by band. A failure or an abort
+    /// deletes the tiles of the band in progress and takes them off the list; the tiles of
+    /// completed bands stay. Window (or command-line) thread only.
     void SplitImage(uint32_t TileWidth, uint32_t TileHeight, std::vector<std::string>& FileList,
         const std::string& OutFolder, const std::string& Caption);
+    /// Joins the CountX x CountY tiles found in Files (FindTileFile) into one image in
+    /// OutFolder, named after the first file's base name, in the output kind of OutInfo, which
+    /// afterwards describes the file written. Refuses tiles of another size or depth than
+    /// the reference tiles, an output size beyond kMaxImageSide and an output that is one of
+    /// Files; a failure or an abort leaves no output. InInfo is left as it was. Window (or
+    /// command-line) thread only.
     void MergeTiles(uint32_t CountX, uint32_t CountY, const std::vector<std::string>& Files,
         const std::string& OutFolder, const std::string& Caption);
 
@@ -119,8 +130,7 @@ private:
 /// The tile (column, row) of a merge: the first name of Files, in order, whose upper-cased
 /// form contains "_X" + column + "Y" + row + "." + the upper-cased extension of the first
 /// file; "" when none does.
-std::string FindTileFile(
-    const std::vector<std::string>& Files, uint32_t column, uint32_t row);
+std::string FindTileFile(const std::vector<std::string>& Files, uint32_t column, uint32_t row);
 
 /// Finds the tiles of a merge as FindTileFile does, after one pass over the list, so that
 /// looking up every tile of a large grid costs one pass instead of one pass per tile. Files

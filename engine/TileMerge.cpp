@@ -14,36 +14,25 @@
 
 namespace {
 
-// Besides one input per column and the output a merge may open a few more (a terminal for
-// the overwrite question, a probe's own handle); keep that many in reserve.
-constexpr uint64_t kSpareFiles = 8;
-
 // Progress and status are reported every this many output lines.
 constexpr uint32_t kProgressEvery = 7;
 
 // The widest output line: kMaxImageSide pixels of the widest pixel (16-bit RGBA).
 static_assert(uint64_t { kMaxImageSide } * 8 <= UINT32_MAX, "line sizes must fit in 32 bits");
 
-/// Runs a function when the scope ends, unless dismissed first.
+/// Runs a function when the scope ends, however it ends.
 template <typename F> class TScopeExit {
 public:
     explicit TScopeExit(F f)
         : Action(std::move(f))
     {
     }
-    ~TScopeExit()
-    {
-        if (Armed) {
-            Action();
-        }
-    }
+    ~TScopeExit() { Action(); }
     TScopeExit(const TScopeExit&) = delete;
     TScopeExit& operator=(const TScopeExit&) = delete;
-    void Dismiss() { Armed = false; }
 
 private:
     F Action;
-    bool Armed = true;
 };
 
 /// The key suffix "." + upper-cased extension of the list's first file.
@@ -207,7 +196,7 @@ void TTavmor::MergeTiles(uint32_t CountX, uint32_t CountY, const std::vector<std
             return;
         }
     }
-    if (OpenFilesAvailable() < uint64_t { CountX } + 1 + kSpareFiles) {
+    if (OpenFilesAvailable() < uint64_t { CountX } + 1 + kSpareOpenFiles) {
         FireError(EngineText::TooManyTileColumns);
         Abort = true;
         return;

@@ -14,33 +14,22 @@
 
 namespace {
 
-// Besides the input and one file per column a split may open a few more (a terminal for the
-// overwrite question, a library's temporary handle); keep that many in reserve.
-constexpr uint64_t kSpareFiles = 8;
-
 // Progress and status are reported every this many input lines.
 constexpr uint32_t kProgressEvery = 7;
 
-/// Runs a function when the scope ends, unless dismissed first.
+/// Runs a function when the scope ends, however it ends.
 template <typename F> class TScopeExit {
 public:
     explicit TScopeExit(F f)
         : Action(std::move(f))
     {
     }
-    ~TScopeExit()
-    {
-        if (Armed) {
-            Action();
-        }
-    }
+    ~TScopeExit() { Action(); }
     TScopeExit(const TScopeExit&) = delete;
     TScopeExit& operator=(const TScopeExit&) = delete;
-    void Dismiss() { Armed = false; }
 
 private:
     F Action;
-    bool Armed = true;
 };
 
 /// Size of part `index` (from 1) of `count` parts of `full` each, the last taking the rest.
@@ -84,10 +73,7 @@ void TTavmor::SplitImage(uint32_t TileWidth, uint32_t TileHeight,
         Abort = true;
         return;
     }
-    TScopeExit closeInput([this] {
-        CloseInFile();
-        ForceBigTiff = false;
-    });
+    TScopeExit closeInput([this] { CloseInFile(); });
 
     const uint32_t imageWidth = InInfo.Width;
     const uint32_t imageHeight = InInfo.Height;
@@ -98,7 +84,7 @@ void TTavmor::SplitImage(uint32_t TileWidth, uint32_t TileHeight,
 
     // A band keeps one file per column open at once: refuse a grid the system cannot hold
     // before anything is created.
-    if (OpenFilesAvailable() < uint64_t { columns } + kSpareFiles) {
+    if (OpenFilesAvailable() < uint64_t { columns } + kSpareOpenFiles) {
         FireError(EngineText::TooManyTileColumns);
         Abort = true;
         return;
@@ -118,8 +104,12 @@ void TTavmor::SplitImage(uint32_t TileWidth, uint32_t TileHeight,
     }
 
     FireShowProgress(static_cast<int32_t>(imageHeight), Caption);
-    TScopeExit hideProgress([this] { FireHideProgress(); });
     ForceBigTiff = false;
+    // The BigTIFF choice of this grid must not reach the next output.
+    TScopeExit hideProgress([this] {
+        FireHideProgress();
+        ForceBigTiff = false;
+    });
 
     uint32_t inputLine = 0;
     for (uint32_t r = 1; r <= rows && !Abort; ++r) {
