@@ -169,6 +169,23 @@ TEST(StartHandler, ConvertWritesBesideTheInputOrIntoTheChosenFolder)
     EXPECT_EQ((std::vector<std::string> { "out", "photo.kro", "photo_7X5.raw" }), dir.Names());
 }
 
+TEST(StartHandler, RefusedJobDoesNotSpoilTheNextOne)
+{
+    TTempDir dir;
+    TJobsFixture f;
+    f.SelectRaw(dir, "photo", 7, 5);
+    f.Host.Values.Output = TOutputChoice::Kro;
+    f.Host.Values.CurrentPanel = TPanel::Crop;
+    f.Host.Values.CropX = 7;
+    f.Jobs.btStartClick();
+    EXPECT_EQ("Operation aborted", f.Host.LastStatus());
+
+    f.Host.Values.CurrentPanel = TPanel::Convert;
+    f.Jobs.btStartClick();
+    EXPECT_EQ("Operation completed successfully", f.Host.LastStatus());
+    EXPECT_EQ((std::vector<std::string> { "photo.kro", "photo_7X5.raw" }), dir.Names());
+}
+
 TEST(StartHandler, ExistingOutputIsOverwrittenOnlyWhenTheUserSaysYes)
 {
     for (const bool yes : { false, true }) {
