@@ -120,6 +120,10 @@ struct TFlatTable {
     int32_t Taps = 0;
     std::vector<ptrdiff_t> Offset; // byte offset into the line buffer of each tap
     std::vector<float> Weight;
+    // Per destination pixel: its taps are the line pixels First, First + 1, ... (true away
+    // from the edges), so the offsets need not be read.
+    std::vector<uint8_t> Consecutive;
+    std::vector<int32_t> First;
 };
 
 TFlatTable Flatten(const TMappingTable& table, int32_t low)
@@ -129,8 +133,15 @@ TFlatTable Flatten(const TMappingTable& table, int32_t low)
         flat.Taps = std::max<int32_t>(flat.Taps, int32_t(c.size()));
     flat.Offset.resize(table.size() * size_t(flat.Taps));
     flat.Weight.resize(table.size() * size_t(flat.Taps), 0.0f);
+    flat.Consecutive.resize(table.size());
+    flat.First.resize(table.size());
     for (size_t x = 0; x < table.size(); ++x) {
         const TCluster& c = table[x];
+        bool consecutive = c.size() == size_t(flat.Taps);
+        for (size_t k = 1; consecutive && k < c.size(); ++k)
+            consecutive = c[k].Pos == c[k - 1].Pos + 1;
+        flat.Consecutive[x] = consecutive;
+        flat.First[x] = c.front().Pos - low;
         for (int32_t k = 0; k < flat.Taps; ++k) {
             const size_t at = x * size_t(flat.Taps) + size_t(k);
             const bool real = size_t(k) < c.size();
@@ -208,11 +219,25 @@ TAVMOR_VECTOR_CLONES void HorizontalPass(
         const ptrdiff_t* i0 = offset + size_t(x) * taps;
         const float* w0 = weight + size_t(x) * taps;
         TFloat4 a0 = {}, a1 = {}, a2 = {}, a3 = {};
-        for (size_t k = 0; k < taps; ++k) {
-            a0 = a0 + at(i0[k]) * w0[k];
-            a1 = a1 + at(i0[taps + k]) * w0[taps + k];
-            a2 = a2 + at(i0[2 * taps + k]) * w0[2 * taps + k];
-            a3 = a3 + at(i0[3 * taps + k]) * w0[3 * taps + k];
+        const uint8_t* consecutive = columns.Consecutive.data() + x;
+        if (consecutive[0] & consecutive[1] & consecutive[2] & consecutive[3]) {
+            const TFloat4* l0 = line + columns.First[size_t(x)];
+            const TFloat4* l1 = line + columns.First[size_t(x) + 1];
+            const TFloat4* l2 = line + columns.First[size_t(x) + 2];
+            const TFloat4* l3 = line + columns.First[size_t(x) + 3];
+            for (size_t k = 0; k < taps; ++k) {
+                a0 = a0 + l0[k] * w0[k];
+                a1 = a1 + l1[k] * w0[taps + k];
+                a2 = a2 + l2[k] * w0[2 * taps + k];
+                a3 = a3 + l3[k] * w0[3 * taps + k];
+            }
+        } else {
+            for (size_t k = 0; k < taps; ++k) {
+                a0 = a0 + at(i0[k]) * w0[k];
+                a1 = a1 + at(i0[taps + k]) * w0[taps + k];
+                a2 = a2 + at(i0[2 * taps + k]) * w0[2 * taps + k];
+                a3 = a3 + at(i0[3 * taps + k]) * w0[3 * taps + k];
+            }
         }
         StorePixel(a0, out + int64_t(x) * kChannels);
         StorePixel(a1, out + int64_t(x + 1) * kChannels);
