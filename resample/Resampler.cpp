@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cfenv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -17,17 +16,6 @@
 
 #include "resample/PixelMath.h"
 #include "resample/ResampleTexts.h"
-
-TRoundToNearestScope::TRoundToNearestScope()
-    : FPrevious(std::fegetround())
-{
-    std::fesetround(FE_TONEAREST);
-}
-
-TRoundToNearestScope::~TRoundToNearestScope()
-{
-    std::fesetround(FPrevious);
-}
 
 namespace {
 
