@@ -191,6 +191,10 @@ bool TTavmor::OpenOutFile(const std::string& Name)
         return false;
     }
 
+    if (OutInfo.Width == 0 || OutInfo.Height == 0) {
+        UserDialogs().ShowMessage(EngineText::HeightOrWidth0);
+        return false;
+    }
     const uint32_t lineSize = LineSizeOf(OutInfo.Width, OutInfo.BytesPerPixel);
     if (lineSize == 0 || OutInfo.Width > kMaxImageSide) {
         UserDialogs().ShowMessage(EngineText::DimensionsExceedLimits);
