@@ -132,13 +132,25 @@ void TRawResize::ResizeTile()
         if (resized || name != SrcFileName)
             SaveRawPixels(name, image);
         OutFileName = name;
-    } catch (const std::exception& e) {
-        Error = true;
-        ErrorText = e.what();
-        OutFileName.clear();
     } catch (...) {
         Error = true;
-        ErrorText = ResampleText::UnknownError;
         OutFileName.clear();
+        NoteFailure(std::current_exception());
+    }
+}
+
+void TRawResize::NoteFailure(std::exception_ptr failure) noexcept
+{
+    // Keeping the text must not fail in turn: out of memory, the text stays empty.
+    try {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const std::exception& e) {
+            ErrorText = e.what();
+        } catch (...) {
+            ErrorText = ResampleText::UnknownError;
+        }
+    } catch (...) {
+        ErrorText.clear();
     }
 }

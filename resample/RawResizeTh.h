@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <exception>
 #include <string>
 #include <thread>
 
@@ -48,6 +49,8 @@ public:
     unsigned Threads = 0;
 
 private:
+    void NoteFailure(std::exception_ptr failure) noexcept;
+
     std::thread FThread;
     std::atomic<bool> FFinished { false };
 };
