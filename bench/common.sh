@@ -10,7 +10,7 @@ TAVMOR="$BENCH_BUILD/cli/tavmor"
 GENIMAGE="$BENCH_BUILD/tools/tavmor-genimage"
 
 BENCH_KEEP_INPUT=0 # --keep-input: leave the generated input for the next script
-BENCH_REPS=1       # --reps N: best of N runs
+BENCH_REPS=1       # --reps N: N rounds of every command, the fastest of each kept
 BENCH_COLD=1       # --warm: do not drop the page cache (then every command runs once unmeasured)
 BENCH_RESULTS=""
 
@@ -18,7 +18,7 @@ bench_usage() {
     cat <<EOF
 Usage: $0 [--keep-input] [--reps N] [--warm]
   --keep-input  keep the generated input under bench/work/ for the next script
-  --reps N      time each command N times and keep the fastest (default 1)
+  --reps N      run the whole set N times over and keep each command's fastest (default 1)
   --warm        leave the page cache alone (default: drop it before every run, when allowed)
 Environment: TAVMOR_BUILD=DIR (default: build/, a Release build of tavmor and tavmor-genimage)
 EOF
@@ -104,58 +104,80 @@ bench_has_command() {
     [ -x "$TAVMOR" ] && "$TAVMOR" "$1" --help >/dev/null 2>&1
 }
 
-# bench_run LABEL BYTES OUTDIR COMMAND...: times COMMAND with an empty OUTDIR, BENCH_REPS
-# times, and records the fastest run. BYTES (the input's size) gives the MB/s column. The
-# time includes an fsync of every file in OUTDIR, so tools that leave more in the page cache
-# gain nothing. OUTDIR is emptied afterwards unless BENCH_KEEP_OUTPUT=1.
+# bench_run LABEL BYTES OUTDIR COMMAND...: times one run of COMMAND with an empty OUTDIR and
+# records it. BYTES (the input's size) gives the MB/s column. The time includes an fsync of
+# every file in OUTDIR, so tools that leave more in the page cache gain nothing. OUTDIR is
+# emptied afterwards unless BENCH_KEEP_OUTPUT=1. Scripts call it once per round (bench_rounds)
+# so that every tool meets the same swings of a shared machine; the tables keep the fastest.
 bench_run() {
     local label="$1" bytes="$2" outdir="$3"
     shift 3
-    local best="" best_rss="" rep rc
     if [ "$BENCH_COLD" = 0 ]; then
         rm -rf "$outdir" && mkdir -p "$outdir"
         "$@" >/dev/null 2>&1 # warm-up, not measured
     fi
-    for ((rep = 0; rep < BENCH_REPS; rep++)); do
-        rm -rf "$outdir" && mkdir -p "$outdir"
-        [ "$BENCH_COLD" = 0 ] || bench_drop_cache
-        local t0 t1
-        t0=$(date +%s.%N)
-        /usr/bin/time -v -o "$BENCH_WORK/time.txt" "$@" >"$BENCH_WORK/run.log" 2>&1
-        rc=$?
-        find "$outdir" -type f -exec sync {} +
-        t1=$(date +%s.%N)
-        if [ "$rc" != 0 ]; then
-            echo "FAILED ($rc): $label: $*" >&2
-            tail -n 5 "$BENCH_WORK/run.log" >&2
-            printf '%s\tfailed\t-\t-\n' "$label" >>"$BENCH_RESULTS"
-            rm -rf "$outdir"
-            return 1
-        fi
-        local secs rss
-        secs=$(bench_calc "$t1 - $t0")
-        rss=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$BENCH_WORK/time.txt")
-        if [ -z "$best" ] || [ "$(bench_calc "$secs < $best")" = 1 ]; then
-            best=$secs
-            best_rss=$rss
-        fi
-    done
-    printf '%s\t%.2f\t%.0f\t%.1f\n' "$label" "$best" "$(bench_calc "$bytes / 1000000 / $best")" \
-        "$(bench_calc "$best_rss / 1024")" >>"$BENCH_RESULTS"
-    printf '  %-34s %8.2f s  %7.1f MiB peak\n' "$label" "$best" "$(bench_calc "$best_rss / 1024")" >&2
+    rm -rf "$outdir" && mkdir -p "$outdir"
+    [ "$BENCH_COLD" = 0 ] || bench_drop_cache
+    local t0 t1 rc
+    t0=$(date +%s.%N)
+    /usr/bin/time -v -o "$BENCH_WORK/time.txt" "$@" >"$BENCH_WORK/run.log" 2>&1
+    rc=$?
+    find "$outdir" -type f -exec sync {} +
+    t1=$(date +%s.%N)
+    if [ "$rc" != 0 ]; then
+        echo "FAILED ($rc): $label: $*" >&2
+        tail -n 5 "$BENCH_WORK/run.log" >&2
+        printf '%s\tfailed\t-\t-\t-\n' "$label" >>"$BENCH_RESULTS"
+        rm -rf "$outdir"
+        return 1
+    fi
+    local secs rss cpu
+    secs=$(bench_calc "$t1 - $t0")
+    rss=$(awk -F': ' '/Maximum resident set size/ { print $2 / 1024 }' "$BENCH_WORK/time.txt")
+    cpu=$(awk -F': ' '/(User|System) time \(seconds\)/ { t += $2 } END { print t }' \
+        "$BENCH_WORK/time.txt")
+    printf '%s\t%.2f\t%.0f\t%.1f\t%.2f\n' "$label" "$secs" \
+        "$(bench_calc "$bytes / 1000000 / $secs")" "$rss" "$cpu" >>"$BENCH_RESULTS"
+    printf '  %-36s %8.2f s  %6.2f s CPU  %7.1f MiB peak\n' "$label" "$secs" "$cpu" "$rss" >&2
     [ "${BENCH_KEEP_OUTPUT:-0}" = 1 ] || rm -rf "$outdir"
 }
 
-bench_seconds() {
-    awk -F'\t' -v l="$1" '$1 == l { print $2 }' "$BENCH_RESULTS"
+# bench_rounds FUNCTION: calls FUNCTION (which makes the bench_run calls) BENCH_REPS times.
+bench_rounds() {
+    local round
+    for ((round = 1; round <= BENCH_REPS; round++)); do
+        echo "Round $round of $BENCH_REPS" >&2
+        "$1"
+    done
 }
 
-# bench_table: the recorded runs as a Markdown table.
+# The fastest run of each label, in the order of first appearance; a label that failed in any
+# round stays "failed".
+bench_best() {
+    awk -F'\t' '
+        !($1 in best) { order[n++] = $1; best[$1] = $0; secs[$1] = $2; next }
+        secs[$1] == "failed" { next }
+        $2 == "failed" || $2 + 0 < secs[$1] + 0 { best[$1] = $0; secs[$1] = $2 }
+        END { for (i = 0; i < n; i++) print best[order[i]] }' "$BENCH_RESULTS"
+}
+
+bench_seconds() {
+    bench_best | awk -F'\t' -v l="$1" '$1 == l { print $2 }'
+}
+
+# bench_table: the fastest run of each command as a Markdown table, and the spread of the
+# times over the rounds.
 bench_table() {
     echo
-    echo "| Run | Seconds | MB/s of input | Peak RSS (MiB) |"
-    echo "|---|---:|---:|---:|"
-    awk -F'\t' '{ printf "| %s | %s | %s | %s |\n", $1, $2, $3, $4 }' "$BENCH_RESULTS"
+    echo "| Run | Seconds | MB/s of input | Peak RSS (MiB) | CPU user+sys (s) | Slowest round (s) |"
+    echo "|---|---:|---:|---:|---:|---:|"
+    local worst
+    worst=$(awk -F'\t' '$2 != "failed" && $2 + 0 > w[$1] + 0 { w[$1] = $2 }
+        END { for (l in w) print l "\t" w[l] }' "$BENCH_RESULTS")
+    bench_best | while IFS=$'\t' read -r label secs mbs rss cpu; do
+        printf '| %s | %s | %s | %s | %s | %s |\n' "$label" "$secs" "$mbs" "$rss" "${cpu:--}" \
+            "$(awk -F'\t' -v l="$label" '$1 == l { print $2 }' <<<"$worst")"
+    done
 }
 
 # bench_ratio TITLE LABEL_A LABEL_B GOAL: prints A / B and whether it meets "A <= GOAL x B"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Peak memory against image shape: the streaming commands on a wide (100000 x 1000) and a tall
 # (1000 x 100000) 8-bit RGB TIFF of the same size. Memory should follow the width (about two
-# lines) and not the height. Usage: bench/memory_bench.sh [--reps N] [--warm]
+# lines) and not the height. Usage: bench/memory_bench.sh [--warm]
 set -uo pipefail
 . "$(dirname "$0")/common.sh"
 bench_parse_args "$@"
@@ -47,12 +47,12 @@ done
 echo
 echo "| Run | Peak RSS (MiB) | Above baseline (MiB) | Two input lines (MiB) |"
 echo "|---|---:|---:|---:|"
-awk -F'\t' '
+bench_best | awk -F'\t' '
     { split($1, p, ": "); shape = p[1] }
     /baseline/ { base[shape] = $4 }
     {
         lines = (shape == "wide" ? 100000 : 1000) * 3 * 2 / 1048576
         above = ($4 == "-" ? "-" : sprintf("%.1f", $4 - base[shape]))
         printf "| %s | %s | %s | %.2f |\n", $1, $4, above, lines
-    }' "$BENCH_RESULTS"
+    }'
 rm -rf "$out"

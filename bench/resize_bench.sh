@@ -14,18 +14,21 @@ bytes=$(stat -c %s "$input")
 out="$BENCH_WORK/out"
 scale=$(bench_calc "5000 / 30000")
 
-if bench_has_command resize; then
-    bench_run "tavmor resize 5000 (slow)" "$bytes" "$out" \
-        "$TAVMOR" resize "$input" --width 5000 --format tif --out "$out" --yes --quiet
-fi
-bench_run "vips resize lanczos3" "$bytes" "$out" \
-    vips resize "$input" "$out/pano.tif" "$scale" --kernel lanczos3
-if bench_has_command resize; then
-    bench_run "tavmor resize 5000 (fast)" "$bytes" "$out" \
-        "$TAVMOR" resize "$input" --width 5000 --fast --format tif --out "$out" --yes --quiet
-fi
-bench_run "vips resize nearest" "$bytes" "$out" \
-    vips resize "$input" "$out/pano.tif" "$scale" --kernel nearest
+runs() {
+    if bench_has_command resize; then
+        bench_run "tavmor resize 5000 (slow)" "$bytes" "$out" \
+            "$TAVMOR" resize "$input" --width 5000 --format tif --out "$out" --yes --quiet
+    fi
+    bench_run "vips resize lanczos3" "$bytes" "$out" \
+        vips resize "$input" "$out/pano.tif" "$scale" --kernel lanczos3
+    if bench_has_command resize; then
+        bench_run "tavmor resize 5000 (fast)" "$bytes" "$out" \
+            "$TAVMOR" resize "$input" --width 5000 --fast --format tif --out "$out" --yes --quiet
+    fi
+    bench_run "vips resize nearest" "$bytes" "$out" \
+        vips resize "$input" "$out/pano.tif" "$scale" --kernel nearest
+}
+bench_rounds runs
 
 bench_table
 bench_ratio_header
