@@ -101,12 +101,14 @@ void CorrectMiddle(TCluster& cluster, float sum)
 
 typedef float TFloat4 __attribute__((vector_size(16)));
 
+constexpr int32_t kChannels = 3;
+
 // The column table laid out for the horizontal pass: every cluster padded to the same number
 // of taps with zero weights. Adding a zero product changes an accumulator at most in the sign
 // of a zero, which the conversion back to samples maps to 0 either way.
 struct TFlatTable {
     int32_t Taps = 0;
-    std::vector<ptrdiff_t> Offset; // byte offset into the line buffer of each tap
+    std::vector<ptrdiff_t> Offset; // first float of each tap's pixel in the line buffer
     std::vector<float> Weight;
     // Per destination pixel: its taps are the line pixels First, First + 1, ... (true away
     // from the edges), so the offsets need not be read.
@@ -133,15 +135,13 @@ TFlatTable Flatten(const TMappingTable& table, int32_t low)
         for (int32_t k = 0; k < flat.Taps; ++k) {
             const size_t at = x * size_t(flat.Taps) + size_t(k);
             const bool real = size_t(k) < c.size();
-            flat.Offset[at] = ptrdiff_t((real ? c[size_t(k)].Pos : c.front().Pos) - low)
-                * ptrdiff_t(sizeof(TFloat4));
+            flat.Offset[at] =
+                ptrdiff_t((real ? c[size_t(k)].Pos : c.front().Pos) - low) * ptrdiff_t(kChannels);
             flat.Weight[at] = real ? c[size_t(k)].Weight : 0.0f;
         }
     }
     return flat;
 }
-
-constexpr int32_t kChannels = 3;
 
 // line[i] += sample × (1 / max) × weight for every contributor in order, each step rounded to
 // float. Four contributors per sweep keep the line in registers longer; the order of the
@@ -191,16 +191,23 @@ template <typename TSample> inline void StorePixel(TFloat4 acc, TSample* out)
     out[2] = TSample(high[0]);
 }
 
+// The three samples of a line pixel, and the next float in the fourth lane, whose sums are
+// never used. The line carries one float of padding after its last pixel for this.
+inline TFloat4 LoadPixel(const float* p)
+{
+    TFloat4 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
 // Four destination pixels at a time: their sums are independent, so the additions of one
 // pixel need not wait for each other's latency. Each pixel still adds its taps in order.
 template <typename TSample>
 TAVMOR_VECTOR_CLONES void HorizontalPass(
-    const TFloat4* line, const TFlatTable& columns, int32_t width, TSample* out)
+    const float* line, const TFlatTable& columns, int32_t width, TSample* out)
 {
     const size_t taps = size_t(columns.Taps);
     const ptrdiff_t* offset = columns.Offset.data();
-    const char* bytes = reinterpret_cast<const char*>(line);
-    auto at = [bytes](ptrdiff_t o) { return *reinterpret_cast<const TFloat4*>(bytes + o); };
     const float* weight = columns.Weight.data();
     int32_t x = 0;
     for (; x + 4 <= width; x += 4) {
@@ -209,22 +216,22 @@ TAVMOR_VECTOR_CLONES void HorizontalPass(
         TFloat4 a0 = {}, a1 = {}, a2 = {}, a3 = {};
         const uint8_t* consecutive = columns.Consecutive.data() + x;
         if (consecutive[0] & consecutive[1] & consecutive[2] & consecutive[3]) {
-            const TFloat4* l0 = line + columns.First[size_t(x)];
-            const TFloat4* l1 = line + columns.First[size_t(x) + 1];
-            const TFloat4* l2 = line + columns.First[size_t(x) + 2];
-            const TFloat4* l3 = line + columns.First[size_t(x) + 3];
+            const float* l0 = line + ptrdiff_t(columns.First[size_t(x)]) * kChannels;
+            const float* l1 = line + ptrdiff_t(columns.First[size_t(x) + 1]) * kChannels;
+            const float* l2 = line + ptrdiff_t(columns.First[size_t(x) + 2]) * kChannels;
+            const float* l3 = line + ptrdiff_t(columns.First[size_t(x) + 3]) * kChannels;
             for (size_t k = 0; k < taps; ++k) {
-                a0 = a0 + l0[k] * w0[k];
-                a1 = a1 + l1[k] * w0[taps + k];
-                a2 = a2 + l2[k] * w0[2 * taps + k];
-                a3 = a3 + l3[k] * w0[3 * taps + k];
+                a0 = a0 + LoadPixel(l0 + k * kChannels) * w0[k];
+                a1 = a1 + LoadPixel(l1 + k * kChannels) * w0[taps + k];
+                a2 = a2 + LoadPixel(l2 + k * kChannels) * w0[2 * taps + k];
+                a3 = a3 + LoadPixel(l3 + k * kChannels) * w0[3 * taps + k];
             }
         } else {
             for (size_t k = 0; k < taps; ++k) {
-                a0 = a0 + at(i0[k]) * w0[k];
-                a1 = a1 + at(i0[taps + k]) * w0[taps + k];
-                a2 = a2 + at(i0[2 * taps + k]) * w0[2 * taps + k];
-                a3 = a3 + at(i0[3 * taps + k]) * w0[3 * taps + k];
+                a0 = a0 + LoadPixel(line + i0[k]) * w0[k];
+                a1 = a1 + LoadPixel(line + i0[taps + k]) * w0[taps + k];
+                a2 = a2 + LoadPixel(line + i0[2 * taps + k]) * w0[2 * taps + k];
+                a3 = a3 + LoadPixel(line + i0[3 * taps + k]) * w0[3 * taps + k];
             }
         }
         StorePixel(a0, out + int64_t(x) * kChannels);
@@ -237,7 +244,7 @@ TAVMOR_VECTOR_CLONES void HorizontalPass(
         const float* w0 = weight + size_t(x) * taps;
         TFloat4 acc = {};
         for (size_t k = 0; k < taps; ++k)
-            acc = acc + at(i0[k]) * w0[k];
+            acc = acc + LoadPixel(line + i0[k]) * w0[k];
         StorePixel(acc, out + int64_t(x) * kChannels);
     }
 }
@@ -248,17 +255,14 @@ void FilteredRows(const TImageData& source, TImageData& destination, const TMapp
 {
     const size_t used = size_t(highX - lowX + 1);
     ParallelRows(destination.Height, threads,
-        [&, line = std::vector<float>(), wide = std::vector<TFloat4>()](
-            int32_t y0, int32_t y1) mutable {
-            line.resize(used * kChannels);
-            wide.resize(used);
+        [&, line = std::vector<float>()](int32_t y0, int32_t y1) mutable {
+            // One float of padding for the fourth lane of the last pixel (LoadPixel).
+            line.resize(used * kChannels + 1, 0.0f);
             for (int32_t y = y0; y < y1; ++y) {
-                VerticalPass<TSample>(source, rows[size_t(y)], lowX, line.size(), line.data());
-                for (size_t i = 0; i < used; ++i)
-                    wide[i] = TFloat4 { line[i * 3], line[i * 3 + 1], line[i * 3 + 2], 0.0f };
+                VerticalPass<TSample>(source, rows[size_t(y)], lowX, used * kChannels, line.data());
                 TSample* out = reinterpret_cast<TSample*>(destination.Bits)
                     + int64_t(y) * destination.Width * kChannels;
-                HorizontalPass<TSample>(wide.data(), columns, destination.Width, out);
+                HorizontalPass<TSample>(line.data(), columns, destination.Width, out);
             }
         });
 }
