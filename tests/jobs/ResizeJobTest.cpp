@@ -1,0 +1,487 @@
+// The Resize job end to end on thin images (one side at least 10000 pixels, the other small):
+// tiling and final passes with both methods, 8 and 16 bits, RAW, TIFF and KRO inputs, the
+// refusals before any file is written, worker failures, abort at every step, and pause.
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "engine/TavmorManager.h"
+#include "engine/TavmorUtils.h"
+#include "jobs/FakeHost.h"
+#include "jobs/JobTexts.h"
+#include "jobs/TavmorJobs.h"
+#include "support/RecordingDialogs.h"
+#include "support/TestImages.h"
+
+namespace {
+
+using namespace TestImages;
+
+const std::string kTemp = "$$$TEMP$$$RESIZER$$$";
+
+enum class TInputKind { Raw, RawUnnamed, Tif, Kro };
+
+/// The sample of stripe (0..3, left to right) and half (0 top, 1 bottom): every region and
+/// channel differs, and a 16-bit sample has a low byte of its own, so a swapped, shifted or
+/// byte-wise misread region shows.
+uint32_t RegionSample(uint32_t stripe, uint32_t half, uint32_t channel, uint8_t bits)
+{
+    const uint32_t v8 = 30 + 50 * stripe + 20 * half + 7 * channel;
+    return bits == 8 ? v8 : (v8 << 8) | (stripe * 16 + half * 4 + channel + 1);
+}
+
+/// An image of four vertical stripes by two horizontal halves of constant colour.
+TPixels RegionImage(uint32_t width, uint32_t height, uint8_t bits, uint8_t channels)
+{
+    TPixels image;
+    image.Width = width;
+    image.Height = height;
+    image.Bits = bits;
+    image.Channels = channels;
+    image.Samples.resize(size_t(width) * height * channels);
+    size_t i = 0;
+    for (uint32_t y = 0; y < height; ++y) {
+        for (uint32_t x = 0; x < width; ++x) {
+            for (uint32_t c = 0; c < channels; ++c) {
+                image.Samples[i++] = c == 3 ? (bits == 8 ? 0xFFu : 0xFFFFu)
+                                            : RegionSample(x * 4 / width, y * 2 / height, c, bits);
+            }
+        }
+    }
+    return image;
+}
+
+/// Checks a resized region image: inside each region, away from the edges between regions
+/// (where the filters blend), the colour is exactly the region's. Constant areas stay
+/// constant through both methods, so no tolerance is needed.
+void ExpectRegions(const TPixels& image, uint8_t bits)
+{
+    ASSERT_GE(image.Height, 4u);
+    const uint32_t rows[2] = { 1, image.Height - 2 };
+    for (uint32_t stripe = 0; stripe < 4; ++stripe) {
+        const uint32_t x = (2 * stripe + 1) * image.Width / 8;
+        for (uint32_t half = 0; half < 2; ++half) {
+            for (uint32_t c = 0; c < 3; ++c) {
+                EXPECT_EQ(RegionSample(stripe, half, c, bits), image.At(x, rows[half], c))
+                    << "stripe " << stripe << " half " << half << " channel " << c;
+            }
+        }
+    }
+}
+
+/// Engine, recording host and dialogs, an input folder and a separate output folder.
+struct TResizeFixture {
+    TTavmor Engine;
+    TFakeHost Host;
+    TRecordingDialogs Dialogs;
+    TJobs Jobs { Engine, Host };
+    TTempDir InDir;
+    TTempDir OutDir;
+    std::string InputPath;
+    std::vector<uint8_t> InputBytes;
+
+    TResizeFixture()
+    {
+        Engine.Dialogs = &Dialogs;
+        Host.Values.CurrentPanel = TPanel::Resize;
+        Host.Values.EditOutputFolder = OutDir.Path();
+        Host.Values.Output = TOutputChoice::Tif;
+    }
+
+    /// Writes the image as an input of the kind and selects it.
+    void SelectInput(TInputKind kind, const TPixels& image, const std::string& base = "pano")
+    {
+        const std::string size = std::to_string(image.Width) + "X" + std::to_string(image.Height);
+        bool written = false;
+        switch (kind) {
+        case TInputKind::Raw:
+            InputPath = InDir.File(base + "_" + size + ".raw");
+            written = WriteRaw(InputPath, image);
+            break;
+        case TInputKind::RawUnnamed:
+            InputPath = InDir.File(base + ".raw");
+            written = WriteRaw(InputPath, image);
+            Dialogs.RawAnswer = TRawParameters { image.Width, image.Height, image.Bits };
+            break;
+        case TInputKind::Tif:
+            InputPath = InDir.File(base + ".tif");
+            written = WriteTiff(InputPath, image);
+            break;
+        case TInputKind::Kro:
+            InputPath = InDir.File(base + ".kro");
+            written = WriteKro(InputPath, image);
+            break;
+        }
+        ASSERT_TRUE(written);
+        ASSERT_TRUE(Jobs.SelectInputFile(InputPath));
+        InputBytes = ReadBytes(InputPath);
+        Host.Statuses.clear();
+        Host.DisableCount = 0;
+        Dialogs.All.clear();
+    }
+
+    void Resize(int64_t width, bool fast)
+    {
+        Host.Values.ResizeW = width;
+        Host.Values.FastResize = fast;
+        Jobs.btStartClick();
+    }
+
+    /// The user's file is untouched, alone in its folder, and the window's input again.
+    void ExpectInputUnchanged()
+    {
+        EXPECT_EQ(std::vector<std::string> { FileNameOfPath(InputPath) }, InDir.Names());
+        EXPECT_EQ(InputBytes, ReadBytes(InputPath));
+        EXPECT_EQ(InputPath, Engine.InInfo.FileName);
+        EXPECT_TRUE(Engine.InInfo.ImageIsOk);
+    }
+
+    static std::string FileNameOfPath(const std::string& path)
+    {
+        return std::filesystem::path(path).filename().string();
+    }
+};
+
+/// Names of the entries of a folder, sorted.
+std::vector<std::string> NamesIn(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool Contains(const std::vector<std::string>& texts, const std::string& text)
+{
+    for (const std::string& t : texts) {
+        if (t == text) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// ---- Resizing ----
+
+struct TResizeCase {
+    const char* name;
+    TInputKind kind;
+    uint32_t width, height;
+    uint8_t bits;
+    bool fast;
+    int64_t target;
+    TOutputChoice output;
+    std::string outName;
+    uint32_t outWidth, outHeight;
+};
+
+class ResizeJob : public ::testing::TestWithParam<TResizeCase> { };
+
+TEST_P(ResizeJob, WritesTheResizedImageAndNothingElse)
+{
+    const TResizeCase& c = GetParam();
+    TResizeFixture f;
+    const uint8_t channels = c.kind == TInputKind::Kro ? 4 : 3;
+    f.SelectInput(c.kind, RegionImage(c.width, c.height, c.bits, channels));
+    f.Host.Values.Output = c.output;
+    f.Resize(c.target, c.fast);
+
+    EXPECT_EQ(std::vector<std::string> {}, f.Host.Errors);
+    EXPECT_EQ(std::vector<std::string> {}, f.Dialogs.All);
+    EXPECT_EQ(JobText::OperationCompleted, f.Host.LastStatus());
+    EXPECT_FALSE(f.Engine.Abort);
+    ASSERT_EQ(std::vector<std::string> { c.outName }, f.OutDir.Names());
+    f.ExpectInputUnchanged();
+    EXPECT_FALSE(f.Host.ProgressVisible);
+
+    const std::optional<TPixels> out = ReadImage(f.OutDir.File(c.outName));
+    ASSERT_TRUE(out.has_value());
+    EXPECT_EQ(c.outWidth, out->Width);
+    EXPECT_EQ(c.outHeight, out->Height);
+    EXPECT_EQ(c.bits, out->Bits);
+    ExpectRegions(*out, c.bits);
+}
+
+INSTANTIATE_TEST_SUITE_P(Passes, ResizeJob,
+    ::testing::Values(
+        // One tiling pass (2 tiles, divider 10), then the final pass halves it.
+        TResizeCase { "RawSlow", TInputKind::Raw, 20000, 300, 8, false, 1000, TOutputChoice::Tif,
+            "pano.tif", 1000, 15 },
+        TResizeCase { "RawFastToKro", TInputKind::Raw, 20000, 300, 8, true, 1000,
+            TOutputChoice::Kro, "pano.kro", 1000, 15 },
+        // Divider 6: 1667 + 333 by 33; the final pass takes 2000 x 33 to 1000 x 16 (16.5),
+        // though the height changes by less than 100 pixels.
+        TResizeCase { "Tif16Slow", TInputKind::Tif, 12000, 200, 16, false, 1000, TOutputChoice::Raw,
+            "pano_1000X16.raw", 1000, 16 },
+        // Divider 10: 1000 + 200 by 20; the final pass by 1.2 to 1000 x 17 (16.67).
+        TResizeCase { "Tif16Fast", TInputKind::Tif, 12000, 200, 16, true, 1000, TOutputChoice::Tif,
+            "pano.tif", 1000, 17 },
+        // No tiling pass; the input is not a size-named RAW file.
+        TResizeCase { "KroSingleWorker", TInputKind::Kro, 10500, 300, 8, false, 1000,
+            TOutputChoice::Tif, "pano.tif", 1000, 29 },
+        TResizeCase { "UnnamedRaw16SingleWorker", TInputKind::RawUnnamed, 10500, 120, 16, true,
+            1000, TOutputChoice::Tif, "pano.tif", 1000, 11 },
+        TResizeCase { "NamedRawSingleWorker", TInputKind::Raw, 10500, 300, 8, true, 1000,
+            TOutputChoice::Kro, "pano.kro", 1000, 29 }),
+    [](const ::testing::TestParamInfo<TResizeCase>& info) { return std::string(info.param.name); });
+
+TEST(ResizeJobRun, TargetWiderThanTheImageCopiesItUnchanged)
+{
+    TResizeFixture f;
+    const TPixels image = PatternImage(10000, 40, 16, 3);
+    f.SelectInput(TInputKind::Raw, image);
+    f.Resize(20000, false);
+
+    EXPECT_EQ(JobText::OperationCompleted, f.Host.LastStatus());
+    ASSERT_EQ(std::vector<std::string> { "pano.tif" }, f.OutDir.Names());
+    const std::optional<TPixels> out = ReadImage(f.OutDir.File("pano.tif"));
+    ASSERT_TRUE(out.has_value());
+    EXPECT_TRUE(SamePixels(image, *out));
+    f.ExpectInputUnchanged();
+}
+
+TEST(ResizeJobRun, SameFolderWithAnotherTypeIsAccepted)
+{
+    TResizeFixture f;
+    f.Host.Values.EditOutputFolder = "";
+    f.SelectInput(TInputKind::Raw, RegionImage(10000, 40, 8, 3));
+    f.Resize(20000, false);
+
+    EXPECT_EQ(JobText::OperationCompleted, f.Host.LastStatus());
+    EXPECT_EQ((std::vector<std::string> { "pano.tif", "pano_10000X40.raw" }), f.InDir.Names());
+}
+
+TEST(ResizeJobRun, TileStepShowsEachTileHandedOut)
+{
+    TResizeFixture f;
+    f.SelectInput(TInputKind::Raw, RegionImage(20000, 100, 8, 3));
+    int32_t tileStepMax = -1;
+    f.Host.OnProcessMessages = [&] {
+        if (f.Host.ProgressVisible && f.Host.LastCaption == JobText::ResizeStepTiles) {
+            tileStepMax = f.Host.LastMax;
+        }
+    };
+    f.Resize(1000, true);
+
+    EXPECT_EQ(JobText::OperationCompleted, f.Host.LastStatus());
+    EXPECT_EQ(4, tileStepMax); // two tiles, each moving the gauge twice
+    std::vector<std::string> tileLines;
+    for (const std::string& s : f.Host.Statuses) {
+        if (s.rfind(JobText::ResizingTile, 0) == 0
+            && (tileLines.empty() || tileLines.back() != s)) {
+            tileLines.push_back(s);
+        }
+    }
+    EXPECT_EQ((std::vector<std::string> {
+                  "Resizing tile 0/2", "Resizing tile 1/2", "Resizing tile 2/2" }),
+        tileLines);
+}
+
+// ---- Refusals before anything is written ----
+
+TEST(ResizeJobRun, RefusalsLeaveEverythingAsItWas)
+{
+    struct Case {
+        const char* name;
+        uint32_t width, height;
+        bool sameFolder;
+        bool blockTemp;
+        bool noInput;
+        std::string error;
+    };
+    TTempDir probe;
+    const std::vector<Case> cases = {
+        { "no input", 10000, 40, false, false, true, "File not found or bad file!" },
+        { "would overwrite the input", 10000, 40, true, false, false,
+            "Cannot overwrite input file" },
+        { "too small", 9999, 9999, false, false, false,
+            "Width and height of the input file must be > 10000" },
+        { "temporary folder blocked by a file", 10000, 40, false, true, false,
+            "Cannot create the temporary directory " },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TResizeFixture f;
+        if (c.width == 9999) {
+            // A sparse file: the probe takes the size from the name and the length.
+            f.InputPath = f.InDir.File("pano_9999X9999.raw");
+            ASSERT_TRUE(WriteBytes(f.InputPath, {}));
+            std::filesystem::resize_file(f.InputPath, uintmax_t(9999) * 9999 * 3);
+            ASSERT_TRUE(f.Jobs.SelectInputFile(f.InputPath));
+            f.Host.DisableCount = 0;
+        } else {
+            f.SelectInput(TInputKind::Raw, RegionImage(c.width, c.height, 8, 3));
+        }
+        if (c.noInput) {
+            f.Engine.InInfo = TFileInfo {};
+        }
+        if (c.sameFolder) {
+            f.Host.Values.EditOutputFolder = "";
+            f.Host.Values.Output = TOutputChoice::Raw;
+        }
+        std::string expected = c.error;
+        if (c.blockTemp) {
+            ASSERT_TRUE(WriteBytes(f.OutDir.File(kTemp), { 1 }));
+            expected += f.OutDir.Path() + kTemp + "/";
+        }
+        const std::vector<std::string> before = f.OutDir.Names();
+        const std::vector<std::string> inBefore = f.InDir.Names();
+        f.Resize(1000, false);
+
+        EXPECT_EQ(std::vector<std::string> { expected }, f.Host.Errors);
+        EXPECT_EQ(JobText::OperationAborted, f.Host.LastStatus());
+        EXPECT_TRUE(f.Engine.Abort);
+        EXPECT_EQ(0, f.Host.DisableCount);
+        EXPECT_EQ(before, f.OutDir.Names());
+        EXPECT_EQ(inBefore, f.InDir.Names());
+    }
+}
+
+// ---- Failures and abort ----
+
+TEST(ResizeJobRun, WorkerFailureIsReportedAndCleanedUp)
+{
+    struct Case {
+        const char* name;
+        uint32_t width, height;
+    };
+    // The height divided by the divider rounds to 0: the worker cannot write the tile.
+    const Case cases[] = {
+        { "in a tiling pass (4 / 10)", 20000, 4 },
+        { "in the final pass (5 / 10.5)", 10500, 5 },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TResizeFixture f;
+        f.SelectInput(TInputKind::Raw, RegionImage(c.width, c.height, 8, 3));
+        f.Resize(1000, false);
+
+        EXPECT_EQ(std::vector<std::string> { "Error resizing the image" }, f.Host.Errors);
+        EXPECT_EQ(std::vector<std::string> {}, f.Dialogs.All);
+        EXPECT_EQ(JobText::OperationAborted, f.Host.LastStatus());
+        EXPECT_EQ(std::vector<std::string> {}, f.OutDir.Names());
+        f.ExpectInputUnchanged();
+    }
+}
+
+TEST(ResizeJobRun, AbortAtAnyStepLeavesNothingBehind)
+{
+    struct Case {
+        const char* name;
+        TInputKind kind;
+        uint32_t width;
+        const char* caption; ///< the step during which Abort is confirmed
+        bool panelVisible; ///< false: while the final worker runs, without a panel
+        int look; ///< at this call of ProcessMessages within the step
+    };
+    const Case cases[] = {
+        { "split", TInputKind::Raw, 20000, "Step 1/4", true, 2 },
+        { "tile workers", TInputKind::Raw, 20000, "Step 2/4", true, 2 },
+        { "merge", TInputKind::Raw, 20000, "Step 3/4", true, 2 },
+        // Only a stop signal of the command line comes here; the window offers no Abort.
+        { "final worker", TInputKind::Raw, 20000, "Step 3/4", false, 1 },
+        { "final copy", TInputKind::Raw, 20000, "Step 4/4", true, 2 },
+        { "copy of a KRO into the temporary folder", TInputKind::Kro, 10500, "Step 1/4", true, 2 },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TResizeFixture f;
+        const uint8_t channels = c.kind == TInputKind::Kro ? 4 : 3;
+        f.SelectInput(c.kind, RegionImage(c.width, 100, 8, channels));
+        int calls = 0;
+        bool aborted = false;
+        f.Host.OnProcessMessages = [&] {
+            if (aborted || f.Host.LastCaption != c.caption
+                || f.Host.ProgressVisible != c.panelVisible) {
+                return;
+            }
+            if (++calls == c.look) {
+                aborted = true;
+                f.Jobs.ConfirmAbort(true);
+            }
+        };
+        f.Resize(1000, false);
+
+        EXPECT_TRUE(aborted);
+        EXPECT_EQ(std::vector<std::string> {}, f.Host.Errors);
+        EXPECT_EQ(JobText::OperationAborted, f.Host.LastStatus());
+        EXPECT_EQ(std::vector<std::string> {}, f.OutDir.Names());
+        EXPECT_FALSE(f.Host.ProgressVisible);
+        f.ExpectInputUnchanged();
+        if (std::string(c.caption) == JobText::ResizeStepTiles) {
+            EXPECT_TRUE(Contains(f.Host.Statuses, JobText::KillingProcesses));
+        }
+    }
+}
+
+TEST(ResizeJobRun, PauseHoldsTheTileCycles)
+{
+    TResizeFixture f;
+    f.SelectInput(TInputKind::Raw, RegionImage(20000, 100, 8, 3));
+    const std::string temp = f.OutDir.Path() + kTemp + "/";
+    const std::string firstTile = temp + "pano_10000X100_x1y1.raw";
+    const std::string firstResult = temp + "pano_1000X10_x1y1.raw";
+    const std::string secondResult = temp + "pano_1000X10_x2y1.raw";
+    enum class TStage { Before, Paused, Continued } stage = TStage::Before;
+    size_t positionsAtPause = 0;
+    int pausedLooks = 0;
+    bool resultSeenWhilePaused = false;
+    f.Host.OnProcessMessages = [&] {
+        if (stage == TStage::Before && f.Host.LastCaption == JobText::ResizeStepTiles
+            && f.Host.ProgressVisible && !f.Host.Positions.empty()
+            && f.Host.Positions.back() == 1) {
+            // The first worker has just been started.
+            f.Jobs.TogglePause();
+            stage = TStage::Paused;
+            positionsAtPause = f.Host.Positions.size();
+            return;
+        }
+        if (stage != TStage::Paused) {
+            return;
+        }
+        ++pausedLooks;
+        // The running worker goes on; nothing is collected and nothing new starts.
+        EXPECT_EQ(positionsAtPause, f.Host.Positions.size());
+        EXPECT_TRUE(FileExists(firstTile));
+        EXPECT_FALSE(FileExists(secondResult));
+        if (FileExists(firstResult)) {
+            resultSeenWhilePaused = true;
+        }
+        // Continue a few looks after the worker's result is there (or give up waiting).
+        if ((resultSeenWhilePaused && pausedLooks >= 4) || pausedLooks > 400) {
+            f.Jobs.TogglePause();
+            stage = TStage::Continued;
+        }
+    };
+    f.Resize(1000, false);
+
+    EXPECT_EQ(TStage::Continued, stage);
+    EXPECT_TRUE(resultSeenWhilePaused);
+    EXPECT_EQ((std::vector<bool> { true, false }), f.Host.PausedStates);
+    EXPECT_EQ(JobText::OperationCompleted, f.Host.LastStatus());
+    EXPECT_EQ(std::vector<std::string> { "pano.tif" }, f.OutDir.Names());
+    f.ExpectInputUnchanged();
+}
+
+TEST(ResizeJobRun, EarlierRunsFilesInTheTemporaryFolderStay)
+{
+    TResizeFixture f;
+    f.SelectInput(TInputKind::Raw, RegionImage(20000, 100, 8, 3));
+    const std::string temp = f.OutDir.Path() + kTemp + "/";
+    std::filesystem::create_directory(temp);
+    ASSERT_TRUE(WriteBytes(temp + "note.txt", { 1, 2, 3 }));
+    f.Resize(1000, true);
+
+    EXPECT_EQ(JobText::OperationCompleted, f.Host.LastStatus());
+    EXPECT_EQ((std::vector<std::string> { kTemp, "pano.tif" }), f.OutDir.Names());
+    EXPECT_EQ(std::vector<std::string> { "note.txt" }, NamesIn(temp));
+}
+
+} // namespace
