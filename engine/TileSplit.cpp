@@ -183,20 +183,23 @@ void TTavmor::SplitImage(uint32_t TileWidth, uint32_t TileHeight,
                 FireStatus(EngineText::ProcessingRow + std::to_string(r) + "/"
                     + std::to_string(rows) + " (" + std::to_string(bandHeight - i) + ")");
             }
+            // An abort asked for in the status hook still lets this line reach every tile.
+            bool written = true;
             uint32_t x = 0;
             for (auto& tile : tiles) {
                 const uint32_t width = tile->OutInfo.Width;
                 RepackLine(InInfo, x, tile->OutInfo, 0, width);
                 x += width;
-                const int32_t written = tile->WriteLine(i);
-                if (IoResult() != 0 || written < 0
-                    || static_cast<uint32_t>(written) != tile->OutInfo.ScanLineSize) {
+                const int32_t count = tile->WriteLine(i);
+                if (IoResult() != 0 || count < 0
+                    || static_cast<uint32_t>(count) != tile->OutInfo.ScanLineSize) {
                     FireError(EngineText::WriteToFileError);
                     Abort = true;
+                    written = false;
                     break;
                 }
             }
-            if (!Abort) {
+            if (written) {
                 ++linesWritten;
             }
         }

@@ -1,6 +1,7 @@
 // Tests of cutting an image into tile files: names, grid, pixels, failures and abort.
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <sys/resource.h>
 #include <vector>
@@ -252,21 +253,33 @@ TEST_F(TileSplitTest, OverwritesAnExistingTileWhenTheUserAgrees)
 
 TEST_F(TileSplitTest, RefusesATileNamedLikeTheInput)
 {
-    // Splitting a tile again with its own size would write the tile onto itself.
-    const std::string input = Out.File("p_10X10_x1y1.tif");
+    // Splitting a tile again with its own size would write the tile onto itself, also when
+    // the output folder is named through a link.
+    const std::string input = In.File("p_10X10_x1y1.tif");
     UseInput(input, PatternImage(10, 10, 8, 3));
     const std::vector<uint8_t> before = TestImages::ReadBytes(input);
+    std::filesystem::create_directory_symlink(In.Path(), Out.File("link"));
 
-    Split(10, 10, FileType::TIF);
+    for (const std::string& folder : { In.Path(), Out.File("link") + "/" }) {
+        SCOPED_TRACE(folder);
+        Recorder = {};
+        Recorder.Attach(Engine);
+        Dialogs.ErrorDialogs.clear();
+        Engine.OutInfo.ImageType = FileType::TIF;
+        Engine.Abort = false;
 
-    EXPECT_TRUE(Engine.Abort);
-    EXPECT_EQ(Dialogs.ErrorDialogs, (std::vector<std::string> { "Cannot overwrite input file" }));
-    EXPECT_TRUE(Dialogs.Questions.empty());
-    EXPECT_EQ(Recorder.Errors,
-        (std::vector<std::string> { "Cant't create file " + Out.File("p_10X10_x1y1") }));
-    EXPECT_TRUE(List.empty());
-    EXPECT_EQ(Out.Names(), (std::vector<std::string> { "p_10X10_x1y1.tif" }));
-    EXPECT_EQ(TestImages::ReadBytes(input), before);
+        Engine.SplitImage(10, 10, List, folder, "");
+
+        EXPECT_TRUE(Engine.Abort);
+        EXPECT_EQ(
+            Dialogs.ErrorDialogs, (std::vector<std::string> { "Cannot overwrite input file" }));
+        EXPECT_TRUE(Dialogs.Questions.empty());
+        EXPECT_EQ(Recorder.Errors,
+            (std::vector<std::string> { "Cant't create file " + folder + "p_10X10_x1y1" }));
+        EXPECT_TRUE(List.empty());
+        EXPECT_EQ(In.Names(), (std::vector<std::string> { "p_10X10_x1y1.tif" }));
+        EXPECT_EQ(TestImages::ReadBytes(input), before);
+    }
 }
 
 struct AbortCase {
