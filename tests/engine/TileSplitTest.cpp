@@ -286,18 +286,23 @@ struct AbortCase {
     const char* name;
     uint32_t tileHeight;
     int32_t abortAt; ///< progress position at which the user aborts
+    bool inStatus; ///< the abort comes in the status hook that follows that position
     std::vector<std::string> kept;
 };
 
 TEST_F(TileSplitTest, AbortKeepsOnlyTheCompletedBands)
 {
     // 6 x 9 into 3-pixel-wide tiles: two columns; positions fire every 7 lines and at the end
-    // of each band.
+    // of each band, a status after each position of the 7-line rhythm.
     const AbortCase cases[] = {
-        { "inside the only band", 9, 7, {} },
-        { "inside the third band", 3, 7,
+        { "inside the only band", 9, 7, false, {} },
+        { "inside the third band", 3, 7, false,
             { "p_3X3_x1y1.tif", "p_3X3_x2y1.tif", "p_3X3_x1y2.tif", "p_3X3_x2y2.tif" } },
-        { "at the end of the first band", 3, 3, { "p_3X3_x1y1.tif", "p_3X3_x2y1.tif" } },
+        { "at the end of the first band", 3, 3, false, { "p_3X3_x1y1.tif", "p_3X3_x2y1.tif" } },
+        // The status of line 7 comes before that line is written: the band still completes.
+        { "in the status of a band's last line", 7, 7, true,
+            { "p_3X7_x1y1.tif", "p_3X7_x2y1.tif" } },
+        { "at the progress of a band's last line", 7, 7, false, {} },
     };
     const TPixels image = PatternImage(6, 9, 8, 3);
     for (const AbortCase& c : cases) {
@@ -306,12 +311,15 @@ TEST_F(TileSplitTest, AbortKeepsOnlyTheCompletedBands)
         TTavmor engine;
         TEngineRecorder recorder;
         recorder.Attach(engine);
+        bool abortNext = false;
         engine.OnUpdateProgress = [&](int32_t position) {
             recorder.Positions.push_back(position);
             if (position == c.abortAt) {
-                engine.Abort = true;
+                engine.Abort = engine.Abort || !c.inStatus;
+                abortNext = c.inStatus;
             }
         };
+        engine.OnStatus = [&](const std::string&) { engine.Abort = engine.Abort || abortNext; };
         ASSERT_TRUE(TileFixtures::WriteImageFile(In.File("p.tif"), image));
         ASSERT_TRUE(TileFixtures::ProbeInto(engine, In.File("p.tif")));
         engine.OutInfo.ImageType = FileType::TIF;
@@ -331,9 +339,14 @@ TEST_F(TileSplitTest, AbortKeepsOnlyTheCompletedBands)
         std::sort(sorted.begin(), sorted.end());
         EXPECT_EQ(out.Names(), sorted);
         for (const std::string& path : list) {
+            uint32_t column = 0;
+            uint32_t row = 0;
+            TileIndexFromName(path, column, row);
             const auto tile = ReadImage(path);
             ASSERT_TRUE(tile.has_value()) << path;
-            EXPECT_EQ(tile->Height, 3u) << path;
+            EXPECT_TRUE(SamePixels(
+                CropOf(image, (column - 1) * 3, (row - 1) * c.tileHeight, 3, c.tileHeight), *tile))
+                << path;
         }
     }
 }
