@@ -33,7 +33,9 @@ public:
     /// The thread body: names the thread, puts round-half-even in force, runs ResizeTile.
     void Execute();
     /// Loads, resizes and saves the tile on the calling thread; never throws. Sets OutFileName
-    /// on success, Error on failure; a name without a size leaves both untouched.
+    /// on success and Error on failure; a name without a size gives neither. The depth follows
+    /// from the length: width × height × 3 bytes is 8-bit, × 6 is 16-bit (little-endian
+    /// samples), and the result keeps it; any other length is a failure.
     void ResizeTile();
 
     bool FastMethod = false;
