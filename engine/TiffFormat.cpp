@@ -38,7 +38,10 @@ tmsize_t ReadProc(thandle_t h, void* buffer, tmsize_t size)
             if (errno == EINTR) {
                 continue;
             }
-            return done > 0 ? done : -1;
+            // A short count, never -1: libtiff 4.5 adds the result to the bytes already read
+            // before it clears the rest of its buffer, so -1 makes it write past that buffer.
+            SetIoResult(errno != 0 ? errno : EIO);
+            return done;
         }
         if (n == 0) {
             break;
@@ -61,7 +64,7 @@ tmsize_t WriteProc(thandle_t h, void* buffer, tmsize_t size)
         if (n <= 0) {
             f.Failed = true;
             SetIoResult(n < 0 && errno != 0 ? errno : ENOSPC);
-            return done > 0 ? done : -1;
+            return done; // short, which libtiff takes for the failure it is
         }
         done += n;
     }

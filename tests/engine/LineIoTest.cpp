@@ -361,6 +361,33 @@ TEST(OpenOutFile, CreateFailureIsAWriteErrorAndLeavesNothing)
     }
 }
 
+TEST(OpenOutFile, RefusesEmptyOrTooWideOutputsBeforeCreatingThem)
+{
+    struct TCase {
+        uint32_t width;
+        uint32_t height;
+        const char* message;
+    };
+    const TCase cases[] = {
+        { 0, 5, "Height or Width = 0" },
+        { 5, 0, "Height or Width = 0" },
+        { 100000001, 1, "Image dimensions exceed internal limits" },
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.message);
+        TTempDir in;
+        ASSERT_TRUE(WriteRaw(in.File("i_2X2.raw"), PatternImage(2, 2, 16, 3)));
+        TProbed p(in.File("i_2X2.raw"));
+        TTempDir out;
+        p.Engine.OutInfo.ImageType = FileType::KRO;
+        p.Engine.OutInfo.Width = c.width;
+        p.Engine.OutInfo.Height = c.height;
+        EXPECT_FALSE(p.Engine.OpenOutFile(out.File("o")));
+        EXPECT_EQ(p.Dialogs.Messages, std::vector<std::string> { c.message });
+        EXPECT_TRUE(out.Names().empty());
+    }
+}
+
 TEST(OpenOutFile, TheOutputTakesTheInputsDepthAndItsOwnLayout)
 {
     struct TCase {

@@ -371,6 +371,38 @@ TEST(CopyRegion, ShortOrFailedReadsAreReadErrors)
     }
 }
 
+TEST(CopyRegion, FailedTiffReadIsAReadError)
+{
+    for (const TTiffOptions& options :
+        { TTiffOptions {}, TTiffOptions { .Kind = TTiffKind::Tiled, .Compression = 5 } }) {
+        TTempDir in;
+        ASSERT_TRUE(WriteTiff(in.File("in.tif"), PatternImage(20, 40, 8, 3), options));
+        TEngineRig rig(in.File("in.tif"));
+        int reads = 0;
+        {
+            // The reads of a clean run; the last of them carries pixel data.
+            TFaultSeam counting;
+            TTempDir scratch;
+            TSeamInstaller installed(counting);
+            rig.Copy(FileType::RAW, false, scratch.Path(), 0, 0, 20, 40);
+            ASSERT_FALSE(rig.Engine.Abort);
+            reads = counting.Reads;
+        }
+        rig.Hooks = TEngineRecorder {};
+        TTempDir out;
+        TFaultSeam seam;
+        seam.FailReadAt = reads;
+        {
+            TSeamInstaller installed(seam);
+            rig.Copy(FileType::RAW, false, out.Path(), 0, 0, 20, 40);
+        }
+        EXPECT_TRUE(rig.Engine.Abort);
+        EXPECT_EQ(rig.Hooks.Errors, std::vector<std::string> { "Read file error" });
+        EXPECT_TRUE(out.Names().empty());
+        EXPECT_EQ(rig.Hooks.HideCount, 1);
+    }
+}
+
 TEST(CopyRegion, SmallTruncatedKroIsAReadError)
 {
     TTempDir in;
@@ -424,6 +456,8 @@ TEST(CopyRegion, RefusesToOverwriteTheInputUnderAnyName)
     TTempDir links;
     std::filesystem::create_symlink(in.File("in.tif"), links.File("in.tif"));
     std::filesystem::create_directory(in.File("sub"));
+    TTempDir hard;
+    std::filesystem::create_hard_link(in.File("in.tif"), hard.File("in.tif"));
     struct TSameFolder {
         const char* name;
         std::string inputName; ///< how the input is named
@@ -434,6 +468,7 @@ TEST(CopyRegion, RefusesToOverwriteTheInputUnderAnyName)
         { "through ..", in.File("in.tif"), in.Path() + "sub/../" },
         { "input named through a link", links.File("in.tif"), in.Path() },
         { "output through a link", in.File("in.tif"), links.Path() },
+        { "output is a hard link of the input", in.File("in.tif"), hard.Path() },
     };
     for (const TSameFolder& c : cases) {
         SCOPED_TRACE(c.name);
