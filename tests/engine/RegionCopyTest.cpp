@@ -156,6 +156,34 @@ TEST(CopyRegion, ConvertsEveryInputKindIntoEveryOutputKindExactly)
     }
 }
 
+TEST(CopyRegion, ShortTransfersOfTheSystemLoseNothing)
+{
+    const TPixels image = PatternImage(23, 9, 16, 4);
+    for (const TInputCase& input : kInputs) {
+        if (input.kind == TInputKind::Raw) {
+            continue; // 4 channels; RAW is covered by every output below
+        }
+        TTempDir in;
+        const std::string inPath = WriteInput(in, input, image);
+        for (const TOutputCase& output : kOutputs) {
+            SCOPED_TRACE(std::string(input.name) + " -> " + output.name);
+            TEngineRig rig(inPath);
+            ASSERT_TRUE(rig.Engine.InInfo.ImageIsOk);
+            TTempDir out;
+            TFaultSeam seam;
+            seam.ShortTransfers = true;
+            {
+                TSeamInstaller installed(seam);
+                rig.Copy(output.type, output.lzw, out.Path(), 0, 0, 23, 9);
+            }
+            ASSERT_FALSE(rig.Engine.Abort);
+            const auto written = ReadImage(out.File(OutputName(output.type, 23, 9)));
+            ASSERT_TRUE(written.has_value());
+            EXPECT_TRUE(SamePixels(WithChannels(image, output.channels), *written));
+        }
+    }
+}
+
 TEST(CopyRegion, KroOfSixteenBitTiffConvertsBackToTheSameSampleBytes)
 {
     const TPixels image = PatternImage(5, 3, 16, 3);

@@ -3,6 +3,13 @@
 
 #include <unistd.h>
 
+namespace {
+size_t Shortened(size_t count, bool shorten)
+{
+    return shorten && count > 1 ? count / 2 : count;
+}
+} // namespace
+
 bool TFaultSeam::Fails(int& counter, int failAt)
 {
     ++counter;
@@ -27,7 +34,7 @@ ssize_t TFaultSeam::Read(int fd, void* buffer, size_t count)
         errno = Error;
         return -1;
     }
-    return TIoSeam::Read(fd, buffer, count);
+    return TIoSeam::Read(fd, buffer, Shortened(count, ShortTransfers));
 }
 
 ssize_t TFaultSeam::Write(int fd, const void* buffer, size_t count)
@@ -36,7 +43,7 @@ ssize_t TFaultSeam::Write(int fd, const void* buffer, size_t count)
         errno = Error;
         return -1;
     }
-    return TIoSeam::Write(fd, buffer, count);
+    return TIoSeam::Write(fd, buffer, Shortened(count, ShortTransfers));
 }
 
 ssize_t TFaultSeam::PRead(int fd, void* buffer, size_t count, int64_t offset)
@@ -45,7 +52,7 @@ ssize_t TFaultSeam::PRead(int fd, void* buffer, size_t count, int64_t offset)
         errno = Error;
         return -1;
     }
-    return TIoSeam::PRead(fd, buffer, count, offset);
+    return TIoSeam::PRead(fd, buffer, Shortened(count, ShortTransfers), offset);
 }
 
 ssize_t TFaultSeam::PWrite(int fd, const void* buffer, size_t count, int64_t offset)
@@ -54,7 +61,7 @@ ssize_t TFaultSeam::PWrite(int fd, const void* buffer, size_t count, int64_t off
         errno = Error;
         return -1;
     }
-    return TIoSeam::PWrite(fd, buffer, count, offset);
+    return TIoSeam::PWrite(fd, buffer, Shortened(count, ShortTransfers), offset);
 }
 
 int TFaultSeam::Close(int fd)

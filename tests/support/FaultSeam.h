@@ -16,6 +16,9 @@ public:
     int FailCloseAt = 0;
     bool FailFollowing = false;
     int Error = EIO; ///< errno of a failed call
+    /// Every read and write moves only half of what was asked (at least one byte), as the
+    /// system may legally do at any time.
+    bool ShortTransfers = false;
 
     int Opens = 0;
     int Reads = 0;
