@@ -37,10 +37,11 @@ TImageFormat TileFormatOf(const std::string& fileName, uint32_t width, uint32_t 
     const uintmax_t length = std::filesystem::file_size(fileName, ec);
     if (ec)
         throw EImageError(ResampleText::CannotOpen + fileName);
+    // Divided rather than multiplied: pixels × 6 may not fit in 64 bits.
     const uintmax_t pixels = uintmax_t(width) * height;
-    if (length == pixels * 3)
+    if (pixels > 0 && length % pixels == 0 && length / pixels == 3)
         return R8G8B8;
-    if (length == pixels * 6)
+    if (pixels > 0 && length % pixels == 0 && length / pixels == 6)
         return R16G16B16;
     throw EImageError(ResampleText::TileLengthMismatch + fileName);
 }
