@@ -31,8 +31,9 @@ QVariantMap LauncherEntryProperties(TTaskbarState state, int32_t max, int32_t po
     return properties;
 }
 
-TLauncherEntryProgress::TLauncherEntryProgress(const QString& desktopId)
-    : FAppUri(QStringLiteral("application://") + desktopId)
+TLauncherEntryProgress::TLauncherEntryProgress(const QString& desktopId, const QDBusConnection& bus)
+    : FBus(bus)
+    , FAppUri(QStringLiteral("application://") + desktopId)
 {
 }
 
@@ -66,15 +67,16 @@ void TLauncherEntryProgress::Publish()
         QDBusMessage::createSignal(kEntryPath, kEntryInterface, QStringLiteral("Update"));
     signal << FAppUri << LauncherEntryProperties(FState, FMax, FPosition);
     // A lost signal only leaves the dock's bar behind; nothing to report to the user.
-    if (QDBusConnection::sessionBus().send(signal)) {
+    if (FBus.send(signal)) {
         ++FSent;
     }
 }
 
 std::unique_ptr<TTaskbarProgress> CreateTaskbarProgress(const QString& desktopId)
 {
-    if (QDBusConnection::sessionBus().isConnected()) {
-        return std::make_unique<TLauncherEntryProgress>(desktopId);
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    if (bus.isConnected()) {
+        return std::make_unique<TLauncherEntryProgress>(desktopId, bus);
     }
     return std::make_unique<TNoTaskbarProgress>();
 }

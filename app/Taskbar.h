@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 
+#include <QDBusConnection>
 #include <QString>
 #include <QVariantMap>
 
@@ -33,11 +34,11 @@ public:
 QVariantMap LauncherEntryProperties(TTaskbarState state, int32_t max, int32_t position);
 
 /// Sends com.canonical.Unity.LauncherEntry.Update signals for the desktop entry `desktopId`
-/// ("tavmor-tools.desktop"). A signal goes out only when the state or the whole percentage
-/// changes, so the engine's frequent steps cost nothing on the bus.
+/// ("tavmor-tools.desktop") on `bus`. A signal goes out only when the state or the whole
+/// percentage changes, so the engine's frequent steps cost nothing on the bus.
 class TLauncherEntryProgress final : public TTaskbarProgress {
 public:
-    explicit TLauncherEntryProgress(const QString& desktopId);
+    TLauncherEntryProgress(const QString& desktopId, const QDBusConnection& bus);
     void SetMaximum(int32_t max) override;
     void SetPosition(int32_t position) override;
     void SetState(TTaskbarState state) override;
@@ -48,6 +49,7 @@ public:
 private:
     void Publish();
 
+    QDBusConnection FBus;
     QString FAppUri;
     int32_t FMax = 0;
     int32_t FPosition = 0;

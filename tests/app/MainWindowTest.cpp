@@ -12,11 +12,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 #include <gtest/gtest.h>
 
 #include "WindowFakes.h"
+#include "app/CheckVersionTh.h"
 #include "app/NumberEdit.h"
 #include "app/Progress.h"
 #include "engine/TavmorUtils.h"
@@ -529,4 +531,44 @@ TEST(MainWindow, OutputFolderBrowseStartsInTheInputsFolderAndDoubleClickEmpties)
 
     QTest::mouseDClick(w.EditOutputFolder, Qt::LeftButton);
     EXPECT_EQ(Text(w.EditOutputFolder), "");
+}
+
+TEST(MainWindow, SettingsPlaceTheWindowAndAreWrittenWhenItCloses)
+{
+    TTempDir dir;
+    const std::string ini = dir.File("tavmor-tools.ini");
+    struct Case {
+        const char* Name;
+        std::string Content; ///< "" for no file
+        QPoint Position;
+        bool Check;
+        std::string Saved;
+    };
+    const Case cases[] = {
+        { "first run", "", QPoint(400, 100), true,
+            "WindowPosX=400\r\nWindowPosY=100\r\nCheckForUpdates=True\r\n" },
+        { "left of the screen", "WindowPosX=-250\r\nwindowposy=30\r\nCheckForUpdates=False\r\n",
+            QPoint(-250, 30), false,
+            "WindowPosX=-250\r\nWindowPosY=30\r\nCheckForUpdates=False\r\n" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        DeleteFileAt(ini);
+        if (!c.Content.empty()) {
+            ASSERT_TRUE(TestImages::WriteBytes(ini, { c.Content.begin(), c.Content.end() }));
+        }
+        TFakeWindowDialogs dialogs;
+        TFrmMainOptions options;
+        options.Dialogs = &dialogs;
+        options.Taskbar = std::make_unique<TNoTaskbarProgress>();
+        options.SettingsPath = ini;
+        TFrmMain w(std::move(options));
+        EXPECT_EQ(w.pos(), c.Position);
+        EXPECT_EQ(w.cbCheckForUpdates->isChecked(), c.Check);
+        EXPECT_EQ(w.UpdateCheck->CheckForUpdatesTimer->isActive(), c.Check);
+        w.UpdateCheck->CheckForUpdatesTimer->stop();
+        EXPECT_TRUE(w.close());
+        const std::vector<uint8_t> saved = TestImages::ReadBytes(ini);
+        EXPECT_EQ(std::string(saved.begin(), saved.end()), c.Saved);
+    }
 }
