@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <memory>
 #if defined(__linux__)
@@ -146,7 +147,11 @@ void SaveRawPixels(const std::string& fileName, const TImageData& image)
     // fclose flushes the last buffer, so its failure is a write failure too.
     const bool closed = std::fclose(file.release()) == 0;
     if (!written || !closed) {
-        std::remove(fileName.c_str());
+        // A partial tile must not pass for a result; only a regular file is removed, never a
+        // device or pipe named as the target.
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(fileName, ec))
+            std::filesystem::remove(fileName, ec);
         throw EImageError(ResampleText::WriteFailed + fileName);
     }
 }

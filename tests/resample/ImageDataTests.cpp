@@ -153,3 +153,12 @@ TEST(RawFiles, FailuresThrow)
     TOwnedImage pixels(2, 2, R8G8B8);
     EXPECT_THROW(SaveRawPixels(dir.File("no/such/folder.raw"), pixels.Image), EImageError);
 }
+
+TEST(RawFiles, FailedWriteThrowsAndSparesWhatIsNotARegularFile)
+{
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "needs /dev/full to provoke a failed write";
+    TOwnedImage pixels(200, 200, R8G8B8);
+    EXPECT_THROW(SaveRawPixels("/dev/full", pixels.Image), EImageError);
+    EXPECT_TRUE(std::filesystem::exists("/dev/full")) << "a device is never removed";
+}
