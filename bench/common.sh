@@ -13,6 +13,8 @@ BENCH_KEEP_INPUT=0 # --keep-input: leave the generated input for the next script
 BENCH_REPS=1       # --reps N: N rounds of every command, the fastest of each kept
 BENCH_COLD=1       # --warm: do not drop the page cache (then every command runs once unmeasured)
 BENCH_RESULTS=""
+BENCH_TIME=""
+BENCH_LOG=""
 
 bench_usage() {
     cat <<EOF
@@ -57,6 +59,12 @@ bench_setup() {
     done
     [ -x "$TAVMOR" ] || echo "Note: $TAVMOR is missing; only the other tools are timed." >&2
     mkdir -p "$BENCH_WORK"
+    # One benchmark at a time: two would share the disk and the cores, and the work files.
+    exec {BENCH_LOCK_FD}>"$BENCH_WORK/.lock"
+    if ! flock -n "$BENCH_LOCK_FD"; then
+        echo "Waiting for another benchmark script to finish ..." >&2
+        flock "$BENCH_LOCK_FD"
+    fi
     local free_gb
     free_gb=$(df -Pk "$BENCH_WORK" | awk 'NR == 2 { printf "%d", $4 / 1048576 }')
     if [ "$free_gb" -lt "$need_gb" ]; then
@@ -68,6 +76,8 @@ bench_setup() {
         BENCH_COLD=0
     fi
     BENCH_RESULTS="$BENCH_WORK/$name.results"
+    BENCH_TIME="$BENCH_WORK/$name.time"
+    BENCH_LOG="$BENCH_WORK/$name.log"
     : >"$BENCH_RESULTS"
     echo "# $name, $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores," \
         "$(free -g | awk '/^Mem:/ { print $2 " GB RAM" }')," \
@@ -120,22 +130,22 @@ bench_run() {
     [ "$BENCH_COLD" = 0 ] || bench_drop_cache
     local t0 t1 rc
     t0=$(date +%s.%N)
-    /usr/bin/time -v -o "$BENCH_WORK/time.txt" "$@" >"$BENCH_WORK/run.log" 2>&1
+    /usr/bin/time -v -o "$BENCH_TIME" "$@" >"$BENCH_LOG" 2>&1
     rc=$?
     find "$outdir" -type f -exec sync {} +
     t1=$(date +%s.%N)
     if [ "$rc" != 0 ]; then
         echo "FAILED ($rc): $label: $*" >&2
-        tail -n 5 "$BENCH_WORK/run.log" >&2
+        tail -n 5 "$BENCH_LOG" >&2
         printf '%s\tfailed\t-\t-\t-\n' "$label" >>"$BENCH_RESULTS"
         rm -rf "$outdir"
         return 1
     fi
     local secs rss cpu
     secs=$(bench_calc "$t1 - $t0")
-    rss=$(awk -F': ' '/Maximum resident set size/ { print $2 / 1024 }' "$BENCH_WORK/time.txt")
+    rss=$(awk -F': ' '/Maximum resident set size/ { print $2 / 1024 }' "$BENCH_TIME")
     cpu=$(awk -F': ' '/(User|System) time \(seconds\)/ { t += $2 } END { print t }' \
-        "$BENCH_WORK/time.txt")
+        "$BENCH_TIME")
     printf '%s\t%.2f\t%.0f\t%.1f\t%.2f\n' "$label" "$secs" \
         "$(bench_calc "$bytes / 1000000 / $secs")" "$rss" "$cpu" >>"$BENCH_RESULTS"
     printf '  %-36s %8.2f s  %6.2f s CPU  %7.1f MiB peak\n' "$label" "$secs" "$cpu" "$rss" >&2
