@@ -145,6 +145,7 @@ void TResizeRun::Run()
     TScopeExit end([this] {
         Pool.clear(); // waits for any worker still running
         Engine.InInfo = Saved;
+        Jobs.SetOutputOptions(); // the tiling passes switched the engine to RAW
         Host.EnableButtons();
         CleanTempFolder();
     });
@@ -210,6 +211,8 @@ void TResizeRun::TilingPass(const ResizePlan::TPass& pass)
         WorkerCycles(tiles, resized, divider);
         if (Engine.Abort) {
             AbortWait(tiles);
+            // Whatever was answered meanwhile, some tiles were never shrunk: the pass is over.
+            Engine.Abort = true;
         }
         Jobs.HideProgress();
         if (!Engine.Abort) {
