@@ -6,16 +6,12 @@
 #include <cstdint>
 #include <limits>
 
-/// Rounds to the nearest integer, halves to the even neighbour. Relies on round-to-nearest
-/// being the thread's rounding mode (the worker and the resampler's threads set it).
+/// Rounds to the nearest integer, halves to the even neighbour (the worker's new tile sides).
+/// Relies on round-to-nearest being the thread's rounding mode (TRoundToNearestScope).
 inline long double RoundHalfEven(long double x)
 {
     return std::nearbyint(x);
 }
-
-/// Largest sample value of a sample type: 255 or 65535.
-template <typename TSample>
-inline constexpr float kSampleMax = float(std::numeric_limits<TSample>::max());
 
 /// 1 / max rounded to the nearest float.
 template <typename TSample>
