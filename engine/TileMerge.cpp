@@ -124,8 +124,10 @@ void TTavmor::MergeTiles(uint32_t CountX, uint32_t CountY, const std::vector<std
     const std::string& OutFolder, const std::string& Caption)
 {
     RaiseOpenFileLimit();
-    // A pending I/O error left by earlier work must not be taken for one of this merge.
+    // A pending I/O error left by earlier work must not be taken for one of this merge, and
+    // whatever this merge leaves pending it has reported already.
     (void)IoResult();
+    TScopeExit clearPending([] { (void)IoResult(); });
 
     if (CountX == 0 || CountY == 0) {
         UserDialogs().ShowMessage(EngineText::ErrorInTileDimensions);

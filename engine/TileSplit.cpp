@@ -55,8 +55,10 @@ void TTavmor::SplitImage(uint32_t TileWidth, uint32_t TileHeight,
     std::vector<std::string>& FileList, const std::string& OutFolder, const std::string& Caption)
 {
     RaiseOpenFileLimit();
-    // A pending I/O error left by earlier work must not be taken for one of this split.
+    // A pending I/O error left by earlier work must not be taken for one of this split, and
+    // whatever this split leaves pending it has reported already.
     (void)IoResult();
+    TScopeExit clearPending([] { (void)IoResult(); });
 
     if (!FileExists(InInfo.FileName) || !InInfo.ImageIsOk) {
         FireError(EngineText::FileNotFoundOrBad);

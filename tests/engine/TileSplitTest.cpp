@@ -391,6 +391,7 @@ TEST_F(TileSplitTest, AFailedWriteOrCloseIsAWriteErrorAndLeavesNoPartialTile)
             TSeamInstaller installed(seam);
             engine.SplitImage(2, 4, list, out.Path(), "");
         }
+        EXPECT_EQ(IoResult(), 0) << "a failure reported stays pending";
 
         EXPECT_TRUE(engine.Abort);
         if (c.uncreatedTile != nullptr) {
