@@ -223,6 +223,9 @@ INSTANTIATE_TEST_SUITE_P(Passes, ResizeJob,
         // Divider 10: 1000 + 200 by 20; the final pass by 1.2 to 1000 x 17 (16.67).
         TResizeCase { "Tif16Fast", TInputKind::Tif, 12000, 200, 16, true, 1000, TOutputChoice::Tif,
             "pano.tif", 1000, 17 },
+        // Two rows of tiles, 10000 and 2000 high: 5120 + 1024 after the divider 1000 / 512.
+        TResizeCase { "TallTwoRows", TInputKind::Raw, 1000, 12000, 8, true, 512, TOutputChoice::Tif,
+            "pano.tif", 512, 6144 },
         // No tiling pass; the input is not a size-named RAW file.
         TResizeCase { "KroSingleWorker", TInputKind::Kro, 10500, 300, 8, false, 1000,
             TOutputChoice::Tif, "pano.tif", 1000, 29 },
@@ -262,6 +265,8 @@ TEST(ResizeJobRun, TileStepShowsEachTileHandedOut)
 {
     TResizeFixture f;
     f.SelectInput(TInputKind::Raw, RegionImage(20000, 100, 8, 3));
+    // A height left from an earlier input: the job works out its own for this one.
+    f.Host.Values.ResizeH = 999999;
     int32_t tileStepMax = -1;
     f.Host.OnProcessMessages = [&] {
         if (f.Host.ProgressVisible && f.Host.LastCaption == JobText::ResizeStepTiles) {
