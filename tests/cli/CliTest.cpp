@@ -335,6 +335,36 @@ TEST_F(CliTest, SplitThenMergeGivesTheImageBack)
     EXPECT_TRUE(SamePixels(image, *merged));
 }
 
+TEST_F(CliTest, ResizeToAWidthKeepsTheAspectRatio)
+{
+    // The job wants one side of at least 10000 pixels.
+    const std::string source = Dir.File("pano.tif");
+    ASSERT_TRUE(WriteTiff(source, PatternImage(10000, 60, 8, 3)));
+    for (const bool fast : { false, true }) {
+        SCOPED_TRACE(fast ? "fast" : "slow");
+        TTempDir out;
+        std::vector<std::string> args { "resize", source, "--width", "1000", "--format", "tif",
+            "--out", out.Path() };
+        if (fast) {
+            args.push_back("--fast");
+        }
+        const TTavmorResult r = RunTavmor(args);
+        EXPECT_EQ(0, r.ExitCode);
+        EXPECT_EQ(kDone, r.Err);
+        // Only the result: the working folder and the intermediate files are gone.
+        EXPECT_EQ(std::vector<std::string> { "pano.tif" }, out.Names());
+        const auto resized = ReadImage(out.File("pano.tif"));
+        ASSERT_TRUE(resized.has_value());
+        // The last resampling decides the size: the requested width, give or take a pixel.
+        EXPECT_NEAR(1000, static_cast<int>(resized->Width), 1);
+        EXPECT_NEAR(6, static_cast<int>(resized->Height), 1);
+    }
+
+    const TTavmorResult small = RunTavmor({ "resize", Photo, "--width", "512", "--format", "kro" });
+    EXPECT_EQ(1, small.ExitCode);
+    EXPECT_EQ("Width and height of the input file must be > 10000\n" + kAborted, small.Err);
+}
+
 TEST(CliSignals, StopSignalAbortsAndLeavesNoOutput)
 {
     for (const int signal : { SIGINT, SIGTERM }) {
