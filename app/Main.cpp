@@ -438,7 +438,21 @@ void TFrmMain::BuildAbout()
 
 void TFrmMain::ShowStatus(const std::string& text)
 {
-    StatusBar->showMessage(Q(text));
+    // The engine reports a status on every line, and a status bar repaints itself at once:
+    // inside a job the text is shown at the next event pump.
+    FStatusText = text;
+    FStatusPending = true;
+    if (!Jobs.Running()) {
+        FlushStatus();
+    }
+}
+
+void TFrmMain::FlushStatus()
+{
+    if (FStatusPending) {
+        FStatusPending = false;
+        StatusBar->showMessage(Q(FStatusText));
+    }
 }
 
 void TFrmMain::ShowError(const std::string& text)
@@ -492,6 +506,7 @@ void TFrmMain::ProcessMessages()
     if (FPumpClock.isValid() && FPumpClock.elapsed() < kPumpIntervalMs) {
         return;
     }
+    FlushStatus();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     FPumpClock.start();
 }
@@ -711,6 +726,9 @@ void TFrmMain::SelectSingleFile()
         return;
     }
     if (Jobs.SelectInputFile(OpenFileName)) {
+        // The target height shown on the Resize panel belongs to this input, not the last.
+        ReadFields();
+        Jobs.jvSplitWidthChange(TPanelField::ResizeW);
         ShowInputInfo();
         EditInputFile->setToolTip(Q(OpenFileName));
         EditInputFile->setText(Q(FileNameOf(OpenFileName)));
@@ -841,6 +859,7 @@ void TFrmMain::btStartClick()
         }
         ReadPanel();
         Jobs.btStartClick();
+        FlushStatus();
     }
     if (FCloseAfterJob) {
         QTimer::singleShot(0, this, &QWidget::close);

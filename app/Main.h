@@ -197,12 +197,16 @@ private:
     void SelectSingleFile();
     void ShowInputInfo();
     void FormClose();
+    /// Shows the status text kept by ShowStatus, if it changed.
+    void FlushStatus();
 
     TPanelValues FPanel;
     std::unique_ptr<TQtDialogs> FOwnDialogs;
     TWindowDialogs* FDialogs = nullptr;
     std::unique_ptr<TTaskbarProgress> FTaskbar;
     QElapsedTimer FPumpClock;
+    std::string FStatusText;
+    bool FStatusPending = false;
     int FBusy = 0;
     bool FRefreshing = false;
     bool FCloseAfterJob = false;

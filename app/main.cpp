@@ -12,7 +12,6 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(MainText::AppTitle));
-    QApplication::setApplicationDisplayName(QString::fromUtf8(MainText::AppTitle));
     QApplication::setDesktopFileName(QStringLiteral("tavmor-tools"));
 
     TFrmMainOptions options;

@@ -268,6 +268,7 @@ TEST(MainWindow, DerivedNumbersFollowTheFieldsOnceAnInputIsLoaded)
     EXPECT_EQ(w.jvResizeH->Value(), 0);
 
     f.ChooseInput(image);
+    EXPECT_EQ(w.jvResizeH->Value(), 360); // 600 / (1000 / 600)
     EXPECT_EQ(w.jvSplitX->Value(), 4); // 1000 / 300, one more for the rest
     EXPECT_EQ(w.jvSplitY->Value(), 1);
     // Only the width is clamped after a new input; the height when it is changed.
