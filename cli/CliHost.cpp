@@ -126,8 +126,8 @@ bool TCliHost::AskYesNo(const std::string& text)
     case TOverwriteAnswer::Ask:
         break;
     }
-    if (isatty(STDIN_FILENO) == 0 || StopRequested()) {
-        // Nobody to ask: the safe answer.
+    if (isatty(STDIN_FILENO) == 0 || isatty(STDERR_FILENO) == 0 || StopRequested()) {
+        // Nobody to ask, or nobody would see the question: the safe answer.
         PrintLine(text);
         return false;
     }
