@@ -62,6 +62,22 @@ bool SameFolder(const std::string& a, const std::string& b)
     return !ec && same;
 }
 
+/// Names of the regular files in a folder; none when it cannot be read. Never throws, since
+/// the clean-up runs on every way out of the job.
+std::vector<std::string> FileNamesIn(const std::string& folder)
+{
+    std::vector<std::string> names;
+    std::error_code ec;
+    std::filesystem::directory_iterator it(folder, ec);
+    for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        std::error_code typeError;
+        if (it->is_regular_file(typeError)) {
+            names.push_back(it->path().filename().string());
+        }
+    }
+    return names;
+}
+
 /// One slot of the worker pool: a running worker and the position of its tile in the list.
 struct TSlot {
     std::unique_ptr<TRawResize> Worker;
@@ -185,8 +201,8 @@ bool TResizeRun::Check()
     std::error_code ec;
     if (DirectoryExists(TempFolder)) {
         // Left by an earlier run that could not finish: what it holds is not this job's.
-        for (const auto& entry : std::filesystem::directory_iterator(TempFolder, ec)) {
-            TempFilesBefore.insert(entry.path().filename().string());
+        for (const std::string& name : FileNamesIn(TempFolder)) {
+            TempFilesBefore.insert(name);
         }
     } else if (!std::filesystem::create_directory(TempFolder, ec) || ec) {
         Host.ShowErrorDialog(JobText::CannotCreateTempDir + TempFolder);
@@ -428,19 +444,14 @@ void TResizeRun::CleanTempFolder()
     if (TempFolder.empty()) {
         return;
     }
-    std::error_code ec;
-    std::vector<std::string> leftovers;
-    for (const auto& entry : std::filesystem::directory_iterator(TempFolder, ec)) {
-        const std::string name = entry.path().filename().string();
-        if (TempFilesBefore.count(name) == 0 && entry.is_regular_file(ec)) {
-            leftovers.push_back(TempFolder + name);
+    // A worker that failed while saving may have left part of its result.
+    for (const std::string& name : FileNamesIn(TempFolder)) {
+        if (TempFilesBefore.count(name) == 0) {
+            DeleteJobFile(TempFolder + name);
         }
     }
-    // A worker that failed while saving may have left part of its result.
-    for (const std::string& path : leftovers) {
-        DeleteJobFile(path);
-    }
     // Removes nothing when files of an earlier run are still inside.
+    std::error_code ec;
     std::filesystem::remove(TempFolder, ec);
 }
 
