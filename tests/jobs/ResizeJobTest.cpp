@@ -436,20 +436,25 @@ TEST(ResizeJobRun, PauseHoldsTheTileCycles)
     const std::string secondResult = temp + "pano_1000X10_x2y1.raw";
     enum class TStage { Before, Paused, Continued } stage = TStage::Before;
     size_t positionsAtPause = 0;
+    int tileLooks = 0;
     int pausedLooks = 0;
     bool resultSeenWhilePaused = false;
     f.Host.OnProcessMessages = [&] {
-        if (stage == TStage::Before && f.Host.LastCaption == JobText::ResizeStepTiles
-            && f.Host.ProgressVisible && !f.Host.Positions.empty()
-            && f.Host.Positions.back() == 1) {
-            // The first worker has just been started.
-            f.Jobs.TogglePause();
-            stage = TStage::Paused;
-            positionsAtPause = f.Host.Positions.size();
+        if (stage == TStage::Before) {
+            // The step's first look is its first status line, the second the gauge's move
+            // right after the first worker started: Pause is clicked there.
+            if (f.Host.LastCaption == JobText::ResizeStepTiles && f.Host.ProgressVisible
+                && ++tileLooks == 2) {
+                f.Jobs.TogglePause();
+                stage = TStage::Paused;
+            }
             return;
         }
         if (stage != TStage::Paused) {
             return;
+        }
+        if (++pausedLooks == 1) {
+            positionsAtPause = f.Host.Positions.size();
         }
         ++pausedLooks;
         // The running worker goes on; nothing is collected and nothing new starts.
