@@ -2,7 +2,7 @@
 # shellcheck shell=bash
 
 TAVMOR_PACKAGES=(cmake g++ make pkg-config libtiff-dev libgtest-dev libgmock-dev libcli11-dev
-    libbenchmark-dev qt6-base-dev xvfb xauth clang-format)
+    libbenchmark-dev qt6-base-dev xvfb xauth clang-format clang-14 libclang-rt-14-dev)
 
 tavmor_install_packages() {
     local missing=()

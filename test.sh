@@ -24,3 +24,8 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export QT_QPA_PLATFORM=offscreen
 cd "$BUILD"
 ctest --output-on-failure -j "$(tavmor_jobs)"
+cd ..
+
+# Fuzz regression: each target briefly over its corpus (seeds, kept inputs, past findings).
+echo "== fuzz regression"
+TAVMOR_FUZZ_BUILD=build-fuzz-test fuzz/run.sh 5
