@@ -8,7 +8,9 @@ cd "$here"
 tavmor_install_packages >&2
 
 BUILD=build
-if ! cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DTAVMOR_BUILD_TESTS=OFF >"$BUILD.log" 2>&1 ||
+# The window is asked for explicitly: a build folder configured without it keeps that choice.
+if ! cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DTAVMOR_BUILD_TESTS=OFF \
+    -DTAVMOR_BUILD_APP=ON >"$BUILD.log" 2>&1 ||
     ! cmake --build "$BUILD" -j "$(tavmor_jobs)" >>"$BUILD.log" 2>&1; then
     cat "$BUILD.log" >&2
     echo "Build failed" >&2
