@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -160,12 +161,7 @@ std::vector<std::string> NamesIn(const std::string& folder)
 
 bool Contains(const std::vector<std::string>& texts, const std::string& text)
 {
-    for (const std::string& t : texts) {
-        if (t == text) {
-            return true;
-        }
-    }
-    return false;
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
 }
 
 // ---- Resizing ----
@@ -181,6 +177,12 @@ struct TResizeCase {
     std::string outName;
     uint32_t outWidth, outHeight;
 };
+
+/// Failures name the row, not its bytes.
+void PrintTo(const TResizeCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class ResizeJob : public ::testing::TestWithParam<TResizeCase> { };
 
@@ -301,7 +303,6 @@ TEST(ResizeJobRun, RefusalsLeaveEverythingAsItWas)
         bool noInput;
         std::string error;
     };
-    TTempDir probe;
     const std::vector<Case> cases = {
         { "no input", 10000, 40, false, false, true, "File not found or bad file!" },
         { "would overwrite the input", 10000, 40, true, false, false,
