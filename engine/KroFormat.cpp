@@ -26,7 +26,7 @@ uint32_t GetBigEndian(const uint8_t* at)
     return SwapEndian32(stored);
 }
 
-/// KRO lines follow the header; open also checks that the header still says what the
+/// KRO lines follow the header; opening also checks that the header still says what the
 /// probe read, so a file replaced in between is not read with the wrong geometry.
 class TKroLineReader final : public TSeqLineReader {
 public:
@@ -34,17 +34,16 @@ public:
         : TSeqLineReader(kKroHeaderSize)
     {
     }
-    [[nodiscard]] bool Open(const TFileInfo& info) override
+
+protected:
+    bool CheckHeader(const TFileInfo& info) override
     {
+        TKroHeaderBytes bytes {};
         TKroHeader header;
-        if (!ReadKroHeader(info.FileName, header)) {
-            return false;
-        }
-        if (header.Width != info.Width || header.Height != info.Height || header.Bits != info.Bits
-            || header.Channels != info.Channels) {
-            return false;
-        }
-        return TSeqLineReader::Open(info);
+        return FFile.Read(bytes.data(), bytes.size()) == static_cast<int64_t>(bytes.size())
+            && DecodeKroHeader(bytes, header) && header.Width == info.Width
+            && header.Height == info.Height && header.Bits == info.Bits
+            && header.Channels == info.Channels;
     }
 };
 } // namespace

@@ -99,6 +99,9 @@ bool TTavmor::OpenInFile(const std::string& Name)
             InReader.reset();
         }
     }
+    if (!ok) {
+        (void)IoResult(); // reported by the result; nothing stays pending for later steps
+    }
     InOpen = ok;
     return ok;
 }
@@ -108,6 +111,7 @@ void TTavmor::CloseInFile()
     if (InReader) {
         InReader->Close();
         InReader.reset();
+        (void)IoResult(); // a failed close of an input loses nothing
     }
     InOpen = false;
     InBuffer.clear();
@@ -235,6 +239,9 @@ bool TTavmor::CloseOutFile()
     if (OutWriter) {
         ok = OutWriter->Close();
         OutWriter.reset();
+        if (!ok) {
+            (void)IoResult(); // the result reports it
+        }
     }
     OutOpen = false;
     OutBuffer.clear();

@@ -8,20 +8,30 @@
 bool TSeqLineReader::Open(const TFileInfo& info)
 {
     FLineSize = info.ScanLineSize;
+    FOpenError = 0;
     if (!FFile.OpenRead(info.FileName)) {
-        return false;
+        // Not examined here: the failure surfaces as a failed first read, which the line
+        // loops report in their own words.
+        FOpenError = IoResult();
+        return true;
     }
-    if (FHeaderSize > 0 && !FFile.Skip(FHeaderSize)) {
+    if (!CheckHeader(info)) {
         Close();
+        (void)IoResult();
         return false;
     }
     return true;
 }
 
+bool TSeqLineReader::CheckHeader(const TFileInfo&)
+{
+    return FHeaderSize == 0 || FFile.Skip(FHeaderSize);
+}
+
 int32_t TSeqLineReader::ReadLine(int32_t, uint8_t* buffer)
 {
     if (!FFile.IsOpen()) {
-        SetIoResult(EBADF);
+        SetIoResult(FOpenError != 0 ? FOpenError : EBADF);
         return 0;
     }
     return static_cast<int32_t>(FFile.Read(buffer, FLineSize));

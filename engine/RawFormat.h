@@ -8,7 +8,8 @@
 #include "engine/LineFormats.h"
 #include "engine/SeqFile.h"
 
-/// Reads lines in sequence after headerSize bytes; the row asked for is ignored.
+/// Reads lines in sequence after headerSize bytes; the row asked for is ignored. A file that
+/// cannot be opened opens all the same and fails its first read.
 class TSeqLineReader : public TLineReader {
 public:
     explicit TSeqLineReader(int64_t headerSize)
@@ -20,9 +21,14 @@ public:
     void Close() override;
 
 protected:
+    /// Reads past the header; a format whose header can be checked again does so here.
+    /// False refuses the file.
+    virtual bool CheckHeader(const TFileInfo& info);
+
     TSeqFile FFile;
     int64_t FHeaderSize;
     uint32_t FLineSize = 0;
+    int FOpenError = 0; ///< why the file could not be opened, reported by the first read
 };
 
 /// Appends lines in sequence; the row given is ignored.

@@ -42,6 +42,8 @@ bool RegionInside(const TFileInfo& info, int32_t x, int32_t y, uint32_t width, u
 void TTavmor::CopyRegion(int32_t X, int32_t Y, uint32_t Width, uint32_t Height,
     const std::string& OutFolder, const std::string& Caption)
 {
+    // Every failure is reported here; none stays pending for the caller's next step.
+    TScopeExit clearPending([] { (void)IoResult(); });
     FireStatus("");
     if (!InInfo.ImageIsOk || !FileExists(InInfo.FileName)) {
         FireError(EngineText::FileNotFound);

@@ -20,6 +20,9 @@ namespace {
 struct TTiffFd {
     int Fd = -1;
     bool Failed = false;
+    /// A read failed: libtiff may carry on with guessed values (it estimates lost strip
+    /// tables, for one), so nothing read through this handle can be trusted any more.
+    bool ReadFailed = false;
 };
 
 TTiffFd& FdOf(thandle_t h)
@@ -40,6 +43,7 @@ tmsize_t ReadProc(thandle_t h, void* buffer, tmsize_t size)
             }
             // A short count, never -1: libtiff 4.5 adds the result to the bytes already read
             // before it clears the rest of its buffer, so -1 makes it write past that buffer.
+            f.ReadFailed = true;
             SetIoResult(errno != 0 ? errno : EIO);
             return done;
         }
@@ -117,6 +121,7 @@ TIFF* OpenTiff(const std::string& path, const char* mode, TTiffFd& fd)
     const int flags = reading ? O_RDONLY | O_CLOEXEC : O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC;
     fd.Fd = IoSeam().Open(path.c_str(), flags, 0666);
     fd.Failed = false;
+    fd.ReadFailed = false;
     if (fd.Fd < 0) {
         return nullptr;
     }
@@ -290,7 +295,7 @@ public:
             Close();
             return false;
         }
-        if (!(FLayout.Tiled ? PrepareTiles() : PrepareStrips(info.FileName))) {
+        if (!(FLayout.Tiled ? PrepareTiles() : PrepareStrips(info.FileName)) || ReadFailed()) {
             Close();
             return false;
         }
@@ -298,6 +303,42 @@ public:
     }
 
     int32_t ReadLine(int32_t row, uint8_t* buffer) override
+    {
+        const int32_t got = ReadRow(row, buffer);
+        return ReadFailed() ? 0 : got;
+    }
+
+    void Close() override
+    {
+        FSources.clear();
+        if (FTif) {
+            TIFFClose(FTif);
+            FTif = nullptr;
+        }
+        FBandValid = false;
+        FBandHeight = 0;
+        FTile.clear();
+        FBand.clear();
+        FPlane.clear();
+        FScratch.clear();
+    }
+
+private:
+    /// Whether any read of the file failed since it was opened.
+    bool ReadFailed() const
+    {
+        if (FFd.ReadFailed) {
+            return true;
+        }
+        for (const auto& source : FSources) {
+            if (source->Owned && source->Fd.ReadFailed) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    int32_t ReadRow(int32_t row, uint8_t* buffer)
     {
         if (!FTif || row < 0 || static_cast<uint32_t>(row) >= FLayout.Height) {
             return 0;
@@ -326,22 +367,6 @@ public:
             : 0;
     }
 
-    void Close() override
-    {
-        FSources.clear();
-        if (FTif) {
-            TIFFClose(FTif);
-            FTif = nullptr;
-        }
-        FBandValid = false;
-        FBandHeight = 0;
-        FTile.clear();
-        FBand.clear();
-        FPlane.clear();
-        FScratch.clear();
-    }
-
-private:
     bool PrepareTiles()
     {
         FBandHeight = FLayout.TileLength;
@@ -567,7 +592,10 @@ TTiffVerdict ExamineTiffFile(const std::string& path, TTiffLayout& layout)
     if (!tif) {
         return TTiffVerdict::CannotOpen;
     }
-    const TTiffVerdict verdict = Examine(tif, layout);
+    TTiffVerdict verdict = Examine(tif, layout);
+    if (fd.ReadFailed) {
+        verdict = TTiffVerdict::CannotOpen; // what was read may be libtiff's guess
+    }
     TIFFClose(tif);
     return verdict;
 }

@@ -365,21 +365,28 @@ TEST(CopyRegion, ShortOrFailedReadsAreReadErrors)
 {
     struct TReadFault {
         const char* name;
+        uint32_t width;
         uint64_t keepBytes; ///< the KRO is cut to this many bytes (0 keeps it whole)
-        int failReadAt; ///< or the n-th read fails (the header check is the first)
+        int failOpenAt; ///< or the n-th open fails
+        int failReadAt; ///< or the n-th read fails
         int32_t y;
+        const char* error;
     };
-    // 5 x 6 pixels of 4 bytes: lines of 20 bytes after the 20-byte header.
+    // Lines of 5 pixels are 20 bytes; lines of 100,000 pixels (400,000 bytes) outgrow the
+    // 1 MiB read buffer, so its second fill comes during line 2.
     const TReadFault cases[] = {
-        { "kro cut inside line 4", 20 + 3 * 20 + 11, 0, 0 },
-        { "kro cut inside line 2 while skipping", 20 + 1 * 20 + 11, 0, 4 },
-        { "failed read", 0, 2, 0 },
-        { "failed read while skipping", 0, 2, 3 },
+        { "kro cut inside line 4", 5, 20 + 3 * 20 + 11, 0, 0, 0, "Read file error" },
+        { "kro cut inside line 2 while skipping", 5, 20 + 1 * 20 + 11, 0, 0, 4, "Read file error" },
+        { "input cannot be opened", 5, 0, 1, 0, 0, "Read file error" },
+        { "input cannot be opened, skipping", 5, 0, 1, 0, 2, "Read file error" },
+        { "header cannot be read again", 5, 0, 0, 1, 0, "Error opening input file" },
+        { "failed read", 100000, 0, 0, 2, 0, "Read file error" },
+        { "failed read while skipping", 100000, 0, 0, 2, 3, "Read file error" },
     };
     for (const TReadFault& c : cases) {
         SCOPED_TRACE(c.name);
         TTempDir in;
-        ASSERT_TRUE(WriteKro(in.File("in.kro"), PatternImage(5, 6, 8, 4)));
+        ASSERT_TRUE(WriteKro(in.File("in.kro"), PatternImage(c.width, 6, 8, 4)));
         if (c.keepBytes > 0) {
             std::filesystem::resize_file(in.File("in.kro"), c.keepBytes);
         }
@@ -387,15 +394,17 @@ TEST(CopyRegion, ShortOrFailedReadsAreReadErrors)
         ASSERT_TRUE(rig.Engine.InInfo.ImageIsOk);
         TTempDir out;
         TFaultSeam seam;
+        seam.FailOpenAt = c.failOpenAt;
         seam.FailReadAt = c.failReadAt;
         {
             TSeamInstaller installed(seam);
-            rig.Copy(FileType::RAW, false, out.Path(), 0, c.y, 5, 6 - uint32_t(c.y));
+            rig.Copy(FileType::RAW, false, out.Path(), 0, c.y, c.width, 6 - uint32_t(c.y));
         }
         EXPECT_TRUE(rig.Engine.Abort);
-        EXPECT_EQ(rig.Hooks.Errors, std::vector<std::string> { "Read file error" });
+        EXPECT_EQ(rig.Hooks.Errors, std::vector<std::string> { c.error });
         EXPECT_TRUE(out.Names().empty());
-        EXPECT_EQ(rig.Hooks.HideCount, 1);
+        EXPECT_EQ(rig.Hooks.HideCount, rig.Hooks.ShowCount);
+        EXPECT_EQ(IoResult(), 0);
     }
 }
 
