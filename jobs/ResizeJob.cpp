@@ -99,8 +99,8 @@ public:
 
 private:
     [[nodiscard]] bool Check();
-    void TilingPass(const ResizePlan::TPass& pass);
-    void FinalPass(const ResizePlan::TPass& pass);
+    void TilingPass(const ResizePlan::TPass& pass, long double divider);
+    void FinalPass(const ResizePlan::TFinal& plan);
     void WorkerCycles(const std::vector<std::string>& tiles, std::vector<std::string>& resized,
         long double divider);
     void AbortWait(const std::vector<std::string>& tiles);
@@ -167,14 +167,26 @@ void TResizeRun::Run()
     });
 
     // C. Passes, until one fails or the final pass has run.
+    bool exactPassDone = false;
     while (!Engine.Abort) {
         const ResizePlan::TPass pass =
             ResizePlan::PlanPass(in.Width, in.Height, TargetWidth, TargetHeight);
-        if (!pass.Tiling()) {
-            FinalPass(pass);
-            break;
+        if (pass.Tiling()) {
+            TilingPass(pass, ResizePlan::TilingDivider(in.Width, TargetWidth, Stepping));
+            continue;
         }
-        TilingPass(pass);
+        const ResizePlan::TFinal plan =
+            ResizePlan::PlanFinal(pass.TileWidth, in.Width, in.Height, TargetWidth);
+        if (plan.Resample && !exactPassDone && !ResizePlan::FitsOneWorker(in.Width, in.Height)) {
+            // A long side near its target would put the whole image into one worker's
+            // memory: the exact ratio is applied tile by tile instead, once; the pass after
+            // it finds the image at its size.
+            exactPassDone = true;
+            TilingPass(ResizePlan::TileGrid(in.Width, in.Height), plan.Divider);
+            continue;
+        }
+        FinalPass(plan);
+        break;
     }
 }
 
@@ -211,7 +223,7 @@ bool TResizeRun::Check()
     return true;
 }
 
-void TResizeRun::TilingPass(const ResizePlan::TPass& pass)
+void TResizeRun::TilingPass(const ResizePlan::TPass& pass, long double divider)
 {
     TFileInfo& in = Engine.InInfo;
     std::vector<std::string> tiles;
@@ -221,7 +233,6 @@ void TResizeRun::TilingPass(const ResizePlan::TPass& pass)
     Engine.SplitImage(pass.TileWidth, pass.TileHeight, tiles, TempFolder, JobText::ResizeStepSplit);
 
     if (!Engine.Abort) {
-        const long double divider = ResizePlan::TilingDivider(in.Width, TargetWidth, Stepping);
         Jobs.ShowProgress(static_cast<int32_t>(std::min<size_t>(2 * tiles.size(), INT32_MAX)),
             JobText::ResizeStepTiles);
         WorkerCycles(tiles, resized, divider);
@@ -375,11 +386,9 @@ std::string TResizeRun::ResizeWhole(const std::string& source, long double divid
     return result;
 }
 
-void TResizeRun::FinalPass(const ResizePlan::TPass& pass)
+void TResizeRun::FinalPass(const ResizePlan::TFinal& plan)
 {
     TFileInfo& in = Engine.InInfo;
-    const ResizePlan::TFinal plan =
-        ResizePlan::PlanFinal(pass.TileWidth, in.Width, in.Height, TargetWidth);
     if (plan.Resample) {
         // The worker reads size-named RAW files and writes beside them. The user's own file
         // is first copied into the temporary folder under such a name, so that any input

@@ -53,7 +53,7 @@ int64_t ShrunkSide(uint32_t side, long double divider)
     return static_cast<int64_t>(std::nearbyint(static_cast<long double>(side) / divider));
 }
 
-TPass PlanPass(uint32_t width, uint32_t height, uint32_t targetWidth, uint32_t targetHeight)
+TPass TileGrid(uint32_t width, uint32_t height)
 {
     TPass pass;
     pass.TileWidth = TileSizeFor(width);
@@ -63,6 +63,17 @@ TPass PlanPass(uint32_t width, uint32_t height, uint32_t targetWidth, uint32_t t
     }
     pass.Columns = TileCountFor(width, pass.TileWidth);
     pass.Rows = TileCountFor(height, pass.TileHeight);
+    return pass;
+}
+
+bool FitsOneWorker(uint32_t width, uint32_t height)
+{
+    return width <= kMaxWorkerSide && height <= kMaxWorkerSide;
+}
+
+TPass PlanPass(uint32_t width, uint32_t height, uint32_t targetWidth, uint32_t targetHeight)
+{
+    TPass pass = TileGrid(width, height);
     if (NearTarget(width, height, targetWidth, targetHeight)) {
         pass.Columns = 0;
         pass.Rows = 0;

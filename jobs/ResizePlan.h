@@ -13,6 +13,8 @@ inline constexpr uint32_t kTileSide = 10000;
 inline constexpr uint32_t kThinRemainder = 1000;
 /// The final pass resamples only when a side would change by more than this many pixels.
 inline constexpr int64_t kFinalMinChange = 100;
+/// Largest side of an image that one worker takes whole: a full tile and a spread remainder.
+inline constexpr uint32_t kMaxWorkerSide = kTileSide + kThinRemainder - 1;
 /// Even dividers tried by a tiling pass, largest first.
 inline constexpr uint32_t kEvenDividers[] = { 10, 8, 6, 4, 2 };
 
@@ -52,8 +54,16 @@ struct TPass {
     bool Tiling() const { return Columns > 1 || Rows > 1; }
 };
 
-/// The pass for the current image width x height and the target targetWidth x targetHeight.
+/// The tile grid of an image width x height, without the near-target rule.
+TPass TileGrid(uint32_t width, uint32_t height);
+
+/// The pass for the current image width x height and the target targetWidth x targetHeight:
+/// the tile grid, emptied when the near-target rule applies.
 TPass PlanPass(uint32_t width, uint32_t height, uint32_t targetWidth, uint32_t targetHeight);
+
+/// True when one worker may hold the whole image: no side longer than kMaxWorkerSide. A
+/// final pass over a larger image resamples it tile by tile instead.
+bool FitsOneWorker(uint32_t width, uint32_t height);
 
 /// Size of the image that the merge of a tiling pass writes: every tile shrunk on its own by
 /// the divider and the shrunk tiles joined again.

@@ -291,6 +291,27 @@ TEST(ResizeJobRun, TileStepShowsEachTileHandedOut)
         tileLines);
 }
 
+TEST(ResizeJobRun, TallImageNearItsTargetIsResizedTileByTile)
+{
+    TResizeFixture f;
+    f.SelectInput(TInputKind::Raw, RegionImage(600, 12000, 8, 3));
+    bool tileStep = false;
+    f.Host.OnProcessMessages = [&] {
+        tileStep = tileStep || f.Host.LastCaption == JobText::ResizeStepTiles;
+    };
+    f.Resize(590, true);
+
+    EXPECT_EQ(JobText::OperationCompleted, f.Host.LastStatus());
+    EXPECT_TRUE(tileStep); // no worker held the whole 12000 lines
+    ASSERT_EQ(std::vector<std::string> { "pano.tif" }, f.OutDir.Names());
+    const std::optional<TPixels> out = ReadImage(f.OutDir.File("pano.tif"));
+    ASSERT_TRUE(out.has_value());
+    EXPECT_EQ(590u, out->Width);
+    EXPECT_EQ(11800u, out->Height); // 9833 + 1967
+    ExpectRegions(*out, 8);
+    f.ExpectInputUnchanged();
+}
+
 // ---- Refusals before anything is written ----
 
 TEST(ResizeJobRun, RefusalsLeaveEverythingAsItWas)

@@ -129,8 +129,18 @@ TRun PlanRun(uint32_t width, uint32_t height, uint32_t targetWidth, bool fast)
 {
     const uint32_t targetHeight = uint32_t(ShrunkSide(height, double(width) / double(targetWidth)));
     TRun run;
+    bool exactPassDone = false;
     for (;;) {
-        const TPass pass = PlanPass(width, height, targetWidth, targetHeight);
+        TPass pass = PlanPass(width, height, targetWidth, targetHeight);
+        long double divider = 0;
+        if (!pass.Tiling()) {
+            const TFinal plan = PlanFinal(pass.TileWidth, width, height, targetWidth);
+            if (plan.Resample && !exactPassDone && !FitsOneWorker(width, height)) {
+                exactPassDone = true;
+                pass = TileGrid(width, height);
+                divider = plan.Divider;
+            }
+        }
         if (!pass.Tiling()) {
             const TFinal plan = PlanFinal(pass.TileWidth, width, height, targetWidth);
             run.FinalResample = plan.Resample;
@@ -139,8 +149,9 @@ TRun PlanRun(uint32_t width, uint32_t height, uint32_t targetWidth, bool fast)
                 : TSize { width, height };
             return run;
         }
-        const long double divider =
-            TilingDivider(width, targetWidth, SteppingWidth(targetWidth, fast));
+        if (divider == 0) {
+            divider = TilingDivider(width, targetWidth, SteppingWidth(targetWidth, fast));
+        }
         const TSize merged = MergedSize(width, height, pass, divider);
         run.Dividers.push_back(divider);
         run.Intermediates.push_back(merged);
@@ -171,6 +182,8 @@ TEST(ResizePlan, WholeRuns)
         { "12000 x 600 to 1000, fast", 12000, 600, 1000, true, { 10 }, true, 1000, 50 },
         { "wider target", 20000, 300, 30000, false, {}, false, 20000, 300 },
         { "10000 x 500 to 1000", 10000, 500, 1000, false, {}, true, 1000, 50 },
+        // Near the target, but too tall for one worker: the exact ratio tile by tile.
+        { "600 x 12000 to 590", 600, 12000, 590, false, { 600.0L / 590.0L }, false, 590, 11800 },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
