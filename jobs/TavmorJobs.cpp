@@ -153,7 +153,7 @@ std::string TJobs::OutputFolderFor(const std::string& fileName) const
     if (folder.empty()) {
         // A name without a folder lives in the working folder; a lone separator would be
         // the root of the file system.
-        folder = ".";
+        return std::string { '.', kPathSeparator };
     }
     if (folder.back() != kPathSeparator) {
         folder += kPathSeparator;
