@@ -137,7 +137,7 @@ void TResizeRun::Run()
         return;
     }
 
-    // B. Set-up.
+    // Set-up.
     Host.DisableButtons();
     const TPanelValues& panel = Host.Panel();
     const TFileInfo& in = Engine.InInfo;
@@ -156,7 +156,7 @@ void TResizeRun::Run()
     // A flag left by an earlier job must not stop this one before it starts.
     Engine.Abort = false;
 
-    // H. However the passes end, the user's file is the input again and the temporary
+    // However the passes end, the user's file is the input again and the temporary
     // folder holds nothing of the job.
     TScopeExit end([this] {
         Pool.clear(); // waits for any worker still running
@@ -166,7 +166,7 @@ void TResizeRun::Run()
         CleanTempFolder();
     });
 
-    // C. Passes, until one fails or the final pass has run.
+    // Passes, until one fails or the final pass has run.
     bool exactPassDone = false;
     while (!Engine.Abort) {
         const ResizePlan::TPass pass =
