@@ -379,6 +379,17 @@ TEST(CheckTifFile, AcceptsJpegYCbCrThroughTheDecodersConversion)
     }
 }
 
+TEST(CheckFile, WithoutDialogsTheRawQuestionIsDeclined)
+{
+    TTempDir dir;
+    ASSERT_TRUE(WriteBytes(dir.File("photo.raw"), std::vector<uint8_t>(24, 1)));
+    TTavmor engine; // no Dialogs: nothing is shown, every question is declined
+    engine.InInfo.FileName = dir.File("photo.raw");
+    engine.CheckFile(true);
+    EXPECT_FALSE(engine.InInfo.ImageIsOk);
+    EXPECT_EQ(engine.InInfo.ImageType, FileType::RAW);
+}
+
 TEST(CheckFile, UnknownExtensionsChangeNothing)
 {
     TTempDir dir;
