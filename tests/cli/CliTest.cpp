@@ -281,6 +281,27 @@ TEST_F(CliTest, SeveralFilesRunInOrderWorstStatusWins)
         Dir.Names());
 }
 
+TEST_F(CliTest, BareNamesWorkInTheWorkingFolder)
+{
+    TTavmorResult r = RunTavmor({ "convert", "photo.tif", "--format", "raw" }, "", Dir.Path());
+    EXPECT_EQ(0, r.ExitCode);
+    EXPECT_EQ(kDone, r.Err);
+    r = RunTavmor({ "split", "photo_7X5.raw", "--tile-width", "256", "--tile-height", "256",
+                      "--format", "kro", "--quiet" },
+        "", Dir.Path());
+    EXPECT_EQ(0, r.ExitCode);
+    EXPECT_EQ("", r.Err);
+    r = RunTavmor({ "merge", "photo_7X5_x1y1.kro", "--format", "tif", "--out", ".", "--yes" }, "",
+        Dir.Path());
+    EXPECT_EQ(0, r.ExitCode);
+    EXPECT_EQ(kDone, r.Err);
+    EXPECT_EQ((std::vector<std::string> { "photo.tif", "photo_7X5.raw", "photo_7X5_x1y1.kro" }),
+        Dir.Names());
+    const auto merged = ReadImage(Dir.File("photo.tif"));
+    ASSERT_TRUE(merged.has_value());
+    EXPECT_TRUE(SamePixels(Image, *merged));
+}
+
 TEST_F(CliTest, CropWritesTheRectangle)
 {
     const TTavmorResult r = RunTavmor({ "crop", Photo, "--x", "6", "--y", "4", "--width", "1",
