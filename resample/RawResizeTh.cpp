@@ -8,11 +8,11 @@
 #include <pthread.h>
 #include <system_error>
 
+#include "engine/TavmorUtils.h"
 #include "resample/ImageData.h"
 #include "resample/PixelMath.h"
 #include "resample/ResampleTexts.h"
 #include "resample/Resampler.h"
-#include "resample/TileNames.h"
 
 namespace {
 
@@ -102,18 +102,18 @@ void TRawResize::ResizeTile()
     TImageGuard guard { image };
     try {
         uint32_t width = 0, height = 0;
-        TileNames::RawSizeFromName(SrcFileName, width, height);
+        RawSizeFromName(SrcFileName, width, height);
         if (width == 0 || height == 0) {
             OutFileName.clear();
             return;
         }
         const int32_t newWidth = NewSide(width, Divider);
         const int32_t newHeight = NewSide(height, Divider);
-        std::string base, extension;
-        TileNames::SplitFileName(SrcFileName, base, extension);
+        const TSplitName parts = SplitFileName(SrcFileName);
+        const std::string& extension = parts.Extension;
         uint32_t column = 0, row = 0;
-        TileNames::TileIndexFromName(SrcFileName, column, row);
-        base = TileNames::FolderOf(SrcFileName) + base;
+        TileIndexFromName(SrcFileName, column, row);
+        const std::string base = DirectoryOf(SrcFileName) + parts.Base;
 
         if (width > uint32_t(std::numeric_limits<int32_t>::max())
             || height > uint32_t(std::numeric_limits<int32_t>::max()))
