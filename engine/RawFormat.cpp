@@ -9,6 +9,7 @@ bool TSeqLineReader::Open(const TFileInfo& info)
 {
     FLineSize = info.ScanLineSize;
     FOpenError = 0;
+    FFile.SizeBufferFor(FLineSize);
     if (!FFile.OpenRead(info.FileName)) {
         // Not examined here: the failure surfaces as a failed first read, which the line
         // loops report in their own words.
@@ -45,6 +46,7 @@ void TSeqLineReader::Close()
 bool TSeqLineWriter::Open(const TFileInfo& info, bool, bool)
 {
     FLineSize = info.ScanLineSize;
+    FFile.SizeBufferFor(FLineSize);
     return FFile.Create(info.FileName);
 }
 

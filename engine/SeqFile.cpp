@@ -13,6 +13,9 @@ namespace {
 // One mebibyte keeps the system calls few (a RAW convert runs close to a plain copy) while
 // staying small beside the line buffers.
 constexpr size_t kBufferSize = size_t(1) << 20;
+// A split or merge keeps one file open per tile column, so a file's buffer follows its line
+// size: the buffers of a band then add up to about one image line, not one MiB per column.
+constexpr size_t kMinBufferSize = size_t(64) << 10;
 } // namespace
 
 TSeqFile::~TSeqFile()
@@ -82,6 +85,11 @@ int64_t TSeqFile::ReadSome(uint8_t* bytes, size_t count)
     return static_cast<int64_t>(done);
 }
 
+void TSeqFile::SizeBufferFor(size_t lineBytes)
+{
+    FBufferSize = std::clamp(lineBytes, kMinBufferSize, kBufferSize);
+}
+
 int64_t TSeqFile::Read(void* buffer, size_t count)
 {
     if (FFd < 0 || FWriting) {
@@ -99,13 +107,13 @@ int64_t TSeqFile::Read(void* buffer, size_t count)
             continue;
         }
         // Large requests go straight into the caller's buffer: one system call per line.
-        if (count - done >= kBufferSize) {
+        if (count - done >= FBufferSize) {
             const int64_t n = ReadSome(out + done, count - done);
             done += static_cast<size_t>(n);
             break;
         }
-        if (FBuffer.size() != kBufferSize) {
-            FBuffer.resize(kBufferSize);
+        if (FBuffer.size() != FBufferSize) {
+            FBuffer.resize(FBufferSize);
         }
         FBegin = 0;
         FEnd = 0;
@@ -187,8 +195,8 @@ int64_t TSeqFile::Write(const void* buffer, size_t count)
         return 0;
     }
     const auto* in = static_cast<const uint8_t*>(buffer);
-    if (FBuffer.size() != kBufferSize) {
-        FBuffer.resize(kBufferSize);
+    if (FBuffer.size() != FBufferSize) {
+        FBuffer.resize(FBufferSize);
     }
     if (FEnd + count > FBuffer.size()) {
         if (!Flush()) {

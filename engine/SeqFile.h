@@ -31,6 +31,9 @@ public:
     /// Safe twice or when nothing is open; true then.
     [[nodiscard]] bool Close();
     bool IsOpen() const { return FFd >= 0; }
+    /// Sizes the buffer for lines of lineBytes (between 64 KiB and 1 MiB); call before the
+    /// first read or write.
+    void SizeBufferFor(size_t lineBytes);
 
 private:
     /// Writes everything in the output buffer; false at a failure.
@@ -47,4 +50,5 @@ private:
     std::vector<uint8_t> FBuffer;
     size_t FBegin = 0; ///< reading: first unread byte of FBuffer
     size_t FEnd = 0; ///< bytes held in FBuffer
+    size_t FBufferSize = size_t(1) << 20;
 };
