@@ -59,6 +59,11 @@ TEST_P(FaultInjection, EveryCallOfTheJobMayFail)
             ++points;
             rig.ExpectSound(outcome, mode.kind);
             survived += outcome.Aborted ? 0 : 1;
+            if (!mode.shortTransfer && mode.kind != TFaultKind::Close) {
+                // Only a short transfer (completed by the next call) or a failed close of an
+                // input may pass unnoticed; a failed open, read or write never does.
+                EXPECT_TRUE(outcome.Aborted);
+            }
             if (HasFailure()) {
                 return; // one broken call is enough to look at
             }
