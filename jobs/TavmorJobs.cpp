@@ -232,10 +232,6 @@ void TJobs::RunMerge()
 
     Host.DisableButtons();
     TScopeExit enable([this] { Host.EnableButtons(); });
-    // The merge gives the output the tiles' depth through the input record; the current
-    // input stays the user's file, so its depth is put back afterwards.
-    const uint8_t inputBits = Engine.InInfo.Bits;
-    TScopeExit restoreBits([this, inputBits] { Engine.InInfo.Bits = inputBits; });
     const std::string folder = OutputFolderFor(files.front());
     Engine.MergeTiles(ToSize(cx), ToSize(cy), files, folder, "");
 }
