@@ -24,9 +24,8 @@ public:
     virtual bool AskYesNo(const std::string& text) = 0;
     /// The RAW parameters question for a file of fileSize bytes, prepared with the width,
     /// height and depth found so far (0 when unknown). False means cancelled.
-    virtual bool AskRawParameters(int64_t fileSize, uint32_t width, uint32_t height,
-        uint8_t bits, TRawParameters& answer)
-        = 0;
+    virtual bool AskRawParameters(int64_t fileSize, uint32_t width, uint32_t height, uint8_t bits,
+        TRawParameters& answer) = 0;
 };
 
 /// Shows nothing and declines every question: the behaviour of an engine without a user.
