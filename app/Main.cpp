@@ -601,7 +601,8 @@ void TFrmMain::ShowPanel(TPanel n)
     if (Busy()) {
         return;
     }
-    Jobs.ShowStatus("");
+    // No event pump here: a second click must not run inside this switch.
+    ShowStatus("");
     const bool operation = n != TPanel::About;
     PInput->setVisible(operation);
     if (n == TPanel::Merge) {
@@ -713,7 +714,7 @@ void TFrmMain::SelectTileSet()
         return;
     }
     EditInputFile->setText(Q(check.Message));
-    Jobs.ShowStatus(check.Message);
+    ShowStatus(check.Message);
     jvMergeX->SetValue(check.Columns);
     jvMergeY->SetValue(check.Rows);
     ReadFields();
@@ -811,7 +812,7 @@ void TFrmMain::WMDropFiles(const std::vector<std::string>& paths, QPoint clientP
             } else {
                 if (!added) {
                     FPanel.SelectedFiles.clear();
-                    Jobs.ShowStatus(MainText::ProcessingFilesList);
+                    ShowStatus(MainText::ProcessingFilesList);
                     EditInputFile->clear();
                     added = true;
                 }

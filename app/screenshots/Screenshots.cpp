@@ -60,7 +60,11 @@ int main(int argc, char** argv)
         ok = Save(window, folder, p.Name) && ok;
     }
 
-    window.ShowPanel(TPanel::Convert);
+    // Leaving Merge empties the input; take it again for the progress pictures.
+    if (args.size() > 2) {
+        window.OpenStartupFile(args.at(2).toStdString());
+    }
+    window.ShowPanel(TPanel::Resize);
     window.ShowProgressPanel(1000, "Step 2/4");
     window.SetProgressPosition(420);
     window.DisableButtons();
