@@ -75,13 +75,27 @@ step "Convert to KRO" convert "$input" --format kro --out "$out/converted" --yes
 step "Crop 4000 x 3000 at (8000, 3500) to an LZW TIFF" crop "$input" --x 8000 --y 3500 \
     --width 4000 --height 3000 --format tif-lzw --out "$out/cropped" --yes
 
+# Pixel size and depth as tavmor reads the file back ("" when it cannot).
+image_of() {
+    local json
+    json=$("$tavmor" info --json "$1" 2>/dev/null) || return 0
+    field() { sed -n "s/.*\"$1\":\([0-9]*\).*/\1/p" <<<"$json"; }
+    [ -n "$(field width)" ] &&
+        echo "$(field width) x $(field height), $(field bits)-bit, $(field channels) channels"
+}
+
+show() {
+    local size
+    size=$(stat -c %s "$1")
+    printf '  %-36s %13s bytes %9s  %s\n' "$1" "$size" "($(human "$size"))" "$(image_of "$1")"
+}
+
 echo
 echo "== Files"
-printf '  %-40s %15s  %s\n' "$input" "$(stat -c %s "$input")" "$(human "$(stat -c %s "$input")")"
+show "$input"
 found=0
 while IFS= read -r -d '' f; do
-    size=$(stat -c %s "$f")
-    printf '  %-40s %15s  %s\n' "$f" "$size" "$(human "$size")"
+    show "$f"
     found=1
 done < <(find "$out" -type f -print0 | sort -z)
 [ "$found" = 1 ] || echo "  (nothing in $out)"
