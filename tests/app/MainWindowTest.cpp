@@ -573,3 +573,27 @@ TEST(MainWindow, SettingsPlaceTheWindowAndAreWrittenWhenItCloses)
         EXPECT_EQ(std::string(saved.begin(), saved.end()), c.Saved);
     }
 }
+
+TEST(MainWindow, AFileFromTheCommandLineBecomesTheConvertInput)
+{
+    TTempDir dir;
+    const std::string image = MakeTiff(dir, "opened.tif", 12, 9);
+    const std::string text = dir.File("notes.txt");
+    ASSERT_TRUE(TestImages::WriteBytes(text, { 'x' }));
+    {
+        TWindowFixture f;
+        f.W().OpenStartupFile(image);
+        EXPECT_EQ(f.W().Panel().CurrentPanel, TPanel::Convert);
+        EXPECT_EQ(Text(f.W().EditInputFile), "opened.tif");
+        EXPECT_EQ(Text(f.W().lbWidth), "12");
+        EXPECT_EQ(f.Dialogs.OpenCount, 0);
+    }
+    {
+        TWindowFixture f;
+        f.W().OpenStartupFile(text);
+        EXPECT_EQ(
+            f.Dialogs.Engine.Messages, std::vector<std::string> { "Then file type is invalid" });
+        EXPECT_EQ(Text(f.W().EditInputFile), "");
+        EXPECT_FALSE(f.W().DroppedFile);
+    }
+}
