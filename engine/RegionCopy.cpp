@@ -4,25 +4,11 @@
 #include <utility>
 
 #include "engine/EngineTexts.h"
+#include "engine/ScopeExit.h"
 #include "engine/TavmorManager.h"
 #include "engine/TavmorUtils.h"
 
 namespace {
-
-/// Runs an action when the scope ends, however it ends.
-template <typename F> class TScopeExit {
-public:
-    explicit TScopeExit(F action)
-        : FAction(std::move(action))
-    {
-    }
-    ~TScopeExit() { FAction(); }
-    TScopeExit(const TScopeExit&) = delete;
-    TScopeExit& operator=(const TScopeExit&) = delete;
-
-private:
-    F FAction;
-};
 
 // Progress is reported every so many lines: often enough for a smooth bar and a prompt
 // pause, rarely enough that the window's repaint costs nothing beside the copy.

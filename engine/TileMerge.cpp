@@ -8,6 +8,7 @@
 
 #include "engine/EngineTexts.h"
 #include "engine/OpenFileLimit.h"
+#include "engine/ScopeExit.h"
 #include "engine/TavmorManager.h"
 #include "engine/TavmorUtils.h"
 #include "engine/TiffFormat.h"
@@ -19,21 +20,6 @@ constexpr uint32_t kProgressEvery = 7;
 
 // The widest output line: kMaxImageSide pixels of the widest pixel (16-bit RGBA).
 static_assert(uint64_t { kMaxImageSide } * 8 <= UINT32_MAX, "line sizes must fit in 32 bits");
-
-/// Runs a function when the scope ends, however it ends.
-template <typename F> class TScopeExit {
-public:
-    explicit TScopeExit(F f)
-        : Action(std::move(f))
-    {
-    }
-    ~TScopeExit() { Action(); }
-    TScopeExit(const TScopeExit&) = delete;
-    TScopeExit& operator=(const TScopeExit&) = delete;
-
-private:
-    F Action;
-};
 
 /// The key suffix "." + upper-cased extension of the list's first file.
 std::string KeySuffixOf(const std::vector<std::string>& files)

@@ -9,6 +9,7 @@
 
 #include "engine/EngineTexts.h"
 #include "engine/OpenFileLimit.h"
+#include "engine/ScopeExit.h"
 #include "engine/TavmorManager.h"
 #include "engine/TavmorUtils.h"
 
@@ -16,21 +17,6 @@ namespace {
 
 // Progress and status are reported every this many input lines.
 constexpr uint32_t kProgressEvery = 7;
-
-/// Runs a function when the scope ends, however it ends.
-template <typename F> class TScopeExit {
-public:
-    explicit TScopeExit(F f)
-        : Action(std::move(f))
-    {
-    }
-    ~TScopeExit() { Action(); }
-    TScopeExit(const TScopeExit&) = delete;
-    TScopeExit& operator=(const TScopeExit&) = delete;
-
-private:
-    F Action;
-};
 
 /// Size of part `index` (from 1) of `count` parts of `full` each, the last taking the rest.
 uint32_t PartSize(uint32_t index, uint32_t count, uint32_t full, uint32_t total)

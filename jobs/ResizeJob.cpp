@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "engine/EngineTexts.h"
+#include "engine/ScopeExit.h"
 #include "engine/TavmorUtils.h"
 #include "jobs/JobTexts.h"
 #include "jobs/ResizePlan.h"
@@ -28,21 +29,6 @@ constexpr auto kPollSleep = std::chrono::milliseconds(50);
 // While waiting for workers after an abort the job looks more often, but still sleeps a
 // little so that it leaves the cores to the workers it waits for.
 constexpr auto kAbortPollSleep = std::chrono::milliseconds(10);
-
-/// Runs a callable when the scope ends, on every path out of it.
-template <typename F> class TScopeExit {
-public:
-    explicit TScopeExit(F f)
-        : FAction(std::move(f))
-    {
-    }
-    ~TScopeExit() { FAction(); }
-    TScopeExit(const TScopeExit&) = delete;
-    TScopeExit& operator=(const TScopeExit&) = delete;
-
-private:
-    F FAction;
-};
 
 /// A panel value as a pixel count; the panel keeps it in range, this keeps it from wrapping.
 uint32_t ToSide(int64_t v)

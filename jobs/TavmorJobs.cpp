@@ -10,25 +10,11 @@
 #include <utility>
 
 #include "engine/EngineTexts.h"
+#include "engine/ScopeExit.h"
 #include "engine/TavmorUtils.h"
 #include "jobs/JobTexts.h"
 
 namespace {
-
-/// Runs a callable when the scope ends, on every path out of it.
-template <typename F> class TScopeExit {
-public:
-    explicit TScopeExit(F f)
-        : FAction(std::move(f))
-    {
-    }
-    ~TScopeExit() { FAction(); }
-    TScopeExit(const TScopeExit&) = delete;
-    TScopeExit& operator=(const TScopeExit&) = delete;
-
-private:
-    F FAction;
-};
 
 // The tile fields cannot hold more than this; the recalculation keeps them inside it.
 constexpr int64_t kMaxTileSide = 1000000;
