@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,12 @@ struct TResizeFaultCase {
     const char* name;
     TOutputChoice output;
 };
+
+/// Failures name the row, not its bytes.
+void PrintTo(const TResizeFaultCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class ResizeFault : public ::testing::TestWithParam<TResizeFaultCase> { };
 
