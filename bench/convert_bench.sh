@@ -3,6 +3,7 @@
 # 10000 x 10000 rectangle from a 30000 x 20000 8-bit RGB TIFF, against the same work by vips
 # and against `cp` of the input as the floor. Usage: bench/convert_bench.sh [--keep-input] ...
 set -uo pipefail
+# shellcheck source-path=SCRIPTDIR
 . "$(dirname "$0")/common.sh"
 bench_parse_args "$@"
 # Input 1.8 GB plus the largest output (KRO, 2.4 GB), with room to spare.

@@ -3,6 +3,7 @@
 # (1000 x 100000) 8-bit RGB TIFF of the same size. Memory should follow the width (about two
 # lines) and not the height. Usage: bench/memory_bench.sh [--warm]
 set -uo pipefail
+# shellcheck source-path=SCRIPTDIR
 . "$(dirname "$0")/common.sh"
 bench_parse_args "$@"
 # Two inputs of 300 MB each and their outputs, one at a time.

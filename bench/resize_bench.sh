@@ -3,6 +3,7 @@
 # (Lanczos) and fast (nearest), against `vips resize` to the same width with the lanczos3 and
 # nearest kernels. Usage: bench/resize_bench.sh [--keep-input] ...
 set -uo pipefail
+# shellcheck source-path=SCRIPTDIR
 . "$(dirname "$0")/common.sh"
 bench_parse_args "$@"
 # Input 1.8 GB plus the resize's intermediate images (smaller than the input).

@@ -3,6 +3,7 @@
 # 1000 x 1000 against `vips dzsave` writing one level of the same tiles, and `tavmor merge` of
 # those 600 tiles against `vips arrayjoin`. Usage: bench/tiles_bench.sh [--keep-input] ...
 set -uo pipefail
+# shellcheck source-path=SCRIPTDIR
 . "$(dirname "$0")/common.sh"
 bench_parse_args "$@"
 # Input 1.8 GB, its tiles 1.8 GB and a merged copy 1.8 GB.

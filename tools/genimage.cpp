@@ -284,7 +284,7 @@ private:
         const uint32_t shorter = std::min(Width, Height);
         GridStep = std::max<uint32_t>(8, shorter >= 8000 ? 1000 : shorter / 8);
         RingStep = std::max<uint32_t>(16, shorter / 2);
-        RingRadius2 = static_cast<uint64_t>(RingStep) * RingStep * 16 / 100; // radius 0.4 step
+        RingRadius2 = static_cast<uint64_t>(RingStep) * RingStep / 100 * 16; // radius 0.4 step
         // Ring index = d² / (2·RingStep): bands of width RingStep / r pixels at radius r.
         RingScale = (1ULL << 32) / (2ULL * RingStep);
         FarRidge.resize(Width);
@@ -298,19 +298,20 @@ private:
             const double nearR = 0.62 + 0.08 * std::sin(twoPi * (t * 1.7 + 0.6))
                 + 0.04 * std::sin(twoPi * (t * 5.3 + 0.2)) + 0.015 * std::sin(twoPi * t * 23.0)
                 + 0.004 * std::sin(twoPi * t * 131.0);
-            FarRidge[x] = static_cast<int32_t>(far * h);
-            NearRidge[x] = static_cast<int32_t>(nearR * h);
+            FarRidge[x] = static_cast<int64_t>(far * h);
+            NearRidge[x] = static_cast<int64_t>(nearR * h);
         }
     }
 
     void PanoramaLine(uint32_t y, uint16_t* rgba) const
     {
-        const int32_t iy = static_cast<int32_t>(std::min<uint32_t>(y, INT32_MAX));
+        // Rows and ridges are 64-bit: heights reach 2^32 - 1, and depth * 16 must not overflow.
+        const int64_t iy = y;
         // Sky colour of this row: deep blue at the top to pale near the horizon.
-        const int32_t t = static_cast<int32_t>(static_cast<uint64_t>(y) * 65535 / Height);
-        const int32_t skyR = 9000 + t * 40000 / 65535;
-        const int32_t skyG = 20000 + t * 35000 / 65535;
-        const int32_t skyB = 42000 + t * 20000 / 65535;
+        const int64_t t = static_cast<int64_t>(y) * 65535 / Height;
+        const int32_t skyR = static_cast<int32_t>(9000 + t * 40000 / 65535);
+        const int32_t skyG = static_cast<int32_t>(20000 + t * 35000 / 65535);
+        const int32_t skyB = static_cast<int32_t>(42000 + t * 20000 / 65535);
         const bool gridRow = y % GridStep < 2;
         const int64_t dy = static_cast<int64_t>(y % RingStep) - RingStep / 2;
         const uint64_t dy2 = static_cast<uint64_t>(dy * dy);
@@ -331,14 +332,16 @@ private:
                 b = skyB + noise;
             } else if (iy < NearRidge[x]) {
                 // Far hills: blue-grey, darker with depth below the ridge, fine speckle.
-                const int32_t depth = std::min<int32_t>((iy - FarRidge[x]) * 16, 12000);
+                const int32_t depth =
+                    static_cast<int32_t>(std::min<int64_t>((iy - FarRidge[x]) * 16, 12000));
                 const int32_t speckle = static_cast<int32_t>((h >> 10) & 0xFFF) - 2048;
                 r = 26000 - depth + speckle;
                 g = 30000 - depth + speckle;
                 b = 38000 - depth + speckle;
             } else {
                 // Near hills: green fields in slanted stripes with a strong texture.
-                const int32_t depth = std::min<int32_t>((iy - NearRidge[x]) * 8, 14000);
+                const int32_t depth =
+                    static_cast<int32_t>(std::min<int64_t>((iy - NearRidge[x]) * 8, 14000));
                 const int32_t stripe = ((x + 2 * y) >> 4) & 1 ? 5000 : 0;
                 const int32_t grain = static_cast<int32_t>((h >> 10) & 0x1FFF) - 4096;
                 r = 12000 + depth / 2 + stripe + grain;
@@ -380,8 +383,8 @@ private:
     uint32_t RingStep = 1;
     uint64_t RingRadius2 = 0;
     uint64_t RingScale = 0;
-    std::vector<int32_t> FarRidge;
-    std::vector<int32_t> NearRidge;
+    std::vector<int64_t> FarRidge;
+    std::vector<int64_t> NearRidge;
 };
 
 /// Packs four-sample pixels into the file's sample layout: `channels` samples per pixel, one
