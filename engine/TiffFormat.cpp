@@ -23,7 +23,51 @@ struct TTiffFd {
     /// A read failed: libtiff may carry on with guessed values (it estimates lost strip
     /// tables, for one), so nothing read through this handle can be trusted any more.
     bool ReadFailed = false;
+    /// Writing: libtiff hands over each strip (one line) with a seek and a write of its own;
+    /// the bytes are gathered here and written in large pieces at explicit offsets, so a split
+    /// into hundreds of tiles does not cost two system calls per tile line.
+    bool Buffered = false;
+    uint64_t Pos = 0; ///< libtiff's file position while Buffered
+    uint64_t PendingAt = 0; ///< file offset of Pending's first byte
+    std::vector<uint8_t> Pending;
+    uint64_t End = 0; ///< size of the file on disk while Buffered (it was created empty)
 };
+
+// Gathered output per TIFF file; a band of a split holds one such buffer per column.
+constexpr size_t kTiffWriteBuffer = size_t(64) << 10;
+
+/// Writes count bytes at offset, looping over short writes; false (pending error set) at a
+/// failure.
+bool WriteAt(TTiffFd& f, const uint8_t* bytes, size_t count, uint64_t offset)
+{
+    size_t done = 0;
+    while (done < count) {
+        const ssize_t n =
+            IoSeam().PWrite(f.Fd, bytes + done, count - done, static_cast<int64_t>(offset + done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            f.Failed = true;
+            SetIoResult(n < 0 && errno != 0 ? errno : ENOSPC);
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    f.End = std::max(f.End, offset + count);
+    return true;
+}
+
+/// Writes the gathered bytes out; false at a failure (they are dropped then).
+bool FlushPending(TTiffFd& f)
+{
+    if (f.Pending.empty()) {
+        return !f.Failed;
+    }
+    const bool ok = WriteAt(f, f.Pending.data(), f.Pending.size(), f.PendingAt);
+    f.Pending.clear();
+    return ok;
+}
 
 TTiffFd& FdOf(thandle_t h)
 {
@@ -34,9 +78,15 @@ tmsize_t ReadProc(thandle_t h, void* buffer, tmsize_t size)
 {
     auto& f = FdOf(h);
     auto* out = static_cast<uint8_t*>(buffer);
+    if (f.Buffered && !FlushPending(f)) {
+        return 0;
+    }
     tmsize_t done = 0;
     while (done < size) {
-        const ssize_t n = IoSeam().Read(f.Fd, out + done, static_cast<size_t>(size - done));
+        const ssize_t n = f.Buffered
+            ? IoSeam().PRead(f.Fd, out + done, static_cast<size_t>(size - done),
+                static_cast<int64_t>(f.Pos + uint64_t(done)))
+            : IoSeam().Read(f.Fd, out + done, static_cast<size_t>(size - done));
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -52,6 +102,9 @@ tmsize_t ReadProc(thandle_t h, void* buffer, tmsize_t size)
         }
         done += n;
     }
+    if (f.Buffered) {
+        f.Pos += static_cast<uint64_t>(done);
+    }
     return done;
 }
 
@@ -59,6 +112,33 @@ tmsize_t WriteProc(thandle_t h, void* buffer, tmsize_t size)
 {
     auto& f = FdOf(h);
     const auto* in = static_cast<const uint8_t*>(buffer);
+    if (f.Buffered) {
+        if (f.Failed) {
+            return 0;
+        }
+        const auto count = static_cast<size_t>(size);
+        if (!f.Pending.empty() && f.Pos != f.PendingAt + f.Pending.size()) {
+            if (!FlushPending(f)) {
+                return 0;
+            }
+        }
+        if (f.Pending.empty() && count >= kTiffWriteBuffer) {
+            if (!WriteAt(f, in, count, f.Pos)) {
+                return 0;
+            }
+        } else {
+            if (f.Pending.empty()) {
+                f.PendingAt = f.Pos;
+                f.Pending.reserve(kTiffWriteBuffer);
+            }
+            f.Pending.insert(f.Pending.end(), in, in + count);
+            if (f.Pending.size() >= kTiffWriteBuffer && !FlushPending(f)) {
+                return 0;
+            }
+        }
+        f.Pos += count;
+        return size;
+    }
     tmsize_t done = 0;
     while (done < size) {
         const ssize_t n = IoSeam().Write(f.Fd, in + done, static_cast<size_t>(size - done));
@@ -77,6 +157,15 @@ tmsize_t WriteProc(thandle_t h, void* buffer, tmsize_t size)
 
 toff_t SeekProc(thandle_t h, toff_t offset, int whence)
 {
+    auto& f = FdOf(h);
+    if (f.Buffered) {
+        // libtiff seeks to the end before every new strip: answered from what is known of
+        // the file, without a system call.
+        const uint64_t end = std::max(f.End, f.PendingAt + f.Pending.size());
+        const uint64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? f.Pos : end;
+        f.Pos = base + uint64_t(offset);
+        return static_cast<toff_t>(f.Pos);
+    }
     const int64_t at = IoSeam().Seek(FdOf(h).Fd, static_cast<int64_t>(offset), whence);
     return at < 0 ? static_cast<toff_t>(-1) : static_cast<toff_t>(at);
 }
@@ -87,17 +176,23 @@ int CloseProc(thandle_t h)
     if (f.Fd < 0) {
         return 0;
     }
+    const bool flushed = !f.Buffered || FlushPending(f);
+    f.Pending.clear();
+    f.Pending.shrink_to_fit();
     const int r = IoSeam().Close(f.Fd);
     f.Fd = -1;
     if (r != 0) {
         f.Failed = true;
         SetIoResult(errno != 0 ? errno : EIO);
     }
-    return r;
+    return flushed ? r : -1;
 }
 
 toff_t SizeProc(thandle_t h)
 {
+    if (FdOf(h).Buffered) {
+        (void)FlushPending(FdOf(h));
+    }
     struct stat st { };
     if (fstat(FdOf(h).Fd, &st) != 0) {
         return 0;
@@ -122,12 +217,21 @@ TIFF* OpenTiff(const std::string& path, const char* mode, TTiffFd& fd)
     fd.Fd = IoSeam().Open(path.c_str(), flags, 0666);
     fd.Failed = false;
     fd.ReadFailed = false;
+    fd.Buffered = !reading;
+    fd.Pos = 0;
+    fd.End = 0;
+    fd.Pending.clear();
     if (fd.Fd < 0) {
         return nullptr;
     }
     const std::string fullMode = std::string(mode) + "m";
     TIFF* tif = TIFFClientOpen(path.c_str(), fullMode.c_str(), &fd, ReadProc, WriteProc, SeekProc,
         CloseProc, SizeProc, MapProc, UnmapProc);
+    // The header goes out at once, so that a file that cannot be written fails its open.
+    if (tif && !reading && !FlushPending(fd)) {
+        TIFFClose(tif);
+        return nullptr;
+    }
     if (!tif) {
         (void)CloseProc(&fd);
     }
