@@ -53,7 +53,7 @@ void TTavmor::CopyRegion(int32_t X, int32_t Y, uint32_t Width, uint32_t Height,
     OutInfo.Height = Height;
     std::string name = OutFolder + BaseNameOf(InInfo.FileName);
     if (OutInfo.ImageType == FileType::RAW) {
-        name += "_" + std::to_string(Width) + "X" + std::to_string(Height);
+        name += RawSizeSuffix(Width, Height);
     }
     if (!OpenOutFile(name)) {
         Abort = true;

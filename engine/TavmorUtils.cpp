@@ -356,3 +356,12 @@ bool DeleteFileAt(const std::string& path)
 {
     return !path.empty() && unlink(path.c_str()) == 0;
 }
+
+std::string RawSizeSuffix(uint64_t width, uint64_t height)
+{
+    std::string suffix = "_";
+    suffix += std::to_string(width);
+    suffix += 'X';
+    suffix += std::to_string(height);
+    return suffix;
+}

@@ -18,6 +18,8 @@ TSplitName SplitFileName(const std::string& fullName);
 std::string BaseNameOf(const std::string& fullName);
 /// Width and height carried in a RAW or tile name ("photo_1000X500.raw"); 0 when absent.
 void RawSizeFromName(const std::string& fullName, uint32_t& width, uint32_t& height);
+/// The size part of a RAW name: "_" + width + "X" + height ("_1000X500").
+std::string RawSizeSuffix(uint64_t width, uint64_t height);
 /// Column and row of a tile name for the resize worker ("p_x3y2.raw"); 0 when absent.
 void TileIndexFromName(const std::string& fullName, uint32_t& column, uint32_t& row);
 /// Size in bytes without opening the file; -1 when it does not exist.

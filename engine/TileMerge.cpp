@@ -24,7 +24,12 @@ static_assert(uint64_t { kMaxImageSide } * 8 <= UINT32_MAX, "line sizes must fit
 /// The key suffix "." + upper-cased extension of the list's first file.
 std::string KeySuffixOf(const std::vector<std::string>& files)
 {
-    return files.empty() ? std::string() : "." + UpperCase(SplitFileName(files.front()).Extension);
+    if (files.empty()) {
+        return {};
+    }
+    std::string suffix = ".";
+    suffix += UpperCase(SplitFileName(files.front()).Extension);
+    return suffix;
 }
 
 std::string TileText(uint32_t column, uint32_t row)
@@ -164,7 +169,7 @@ void TTavmor::MergeTiles(uint32_t CountX, uint32_t CountY, const std::vector<std
     OutInfo.Width = static_cast<uint32_t>(outWidth);
     OutInfo.Height = static_cast<uint32_t>(outHeight);
     if (OutInfo.ImageType == FileType::RAW) {
-        outName += "_" + std::to_string(outWidth) + "X" + std::to_string(outHeight);
+        outName += RawSizeSuffix(outWidth, outHeight);
     }
     OutInfo.FileName = outName;
 

@@ -123,8 +123,7 @@ void TRawResize::ResizeTile()
         const bool resized =
             ScaleImage(image, newWidth, newHeight, FastMethod ? rfNearest : rfLanczos, Threads);
 
-        std::string name =
-            base + "_" + std::to_string(image.Width) + "X" + std::to_string(image.Height);
+        std::string name = base + RawSizeSuffix(uint64_t(image.Width), uint64_t(image.Height));
         if (column != 0)
             name += "_x" + std::to_string(column) + "y" + std::to_string(row);
         name += "." + extension;
