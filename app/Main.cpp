@@ -30,6 +30,7 @@
 #include "app/Progress.h"
 #include "app/Taskbar.h"
 #include "app/WindowDialogs.h"
+#include "engine/ScopeExit.h"
 #include "engine/TavmorUtils.h"
 #include "jobs/JobTexts.h"
 #include "jobs/TileSet.h"
@@ -54,21 +55,6 @@ QString Q(const std::string& text)
 {
     return QString::fromStdString(text);
 }
-
-/// Runs a callable when the scope ends.
-template <typename F> class TScopeExit {
-public:
-    explicit TScopeExit(F f)
-        : FAction(std::move(f))
-    {
-    }
-    ~TScopeExit() { FAction(); }
-    TScopeExit(const TScopeExit&) = delete;
-    TScopeExit& operator=(const TScopeExit&) = delete;
-
-private:
-    F FAction;
-};
 
 /// The window's sans font at the given pixel height (Tahoma's place on Linux).
 QFont SansFont(int pixelSize, bool bold = false)
