@@ -71,7 +71,7 @@ TEST(Limits, OnePixelShapesSurviveCopySplitAndMerge)
                 TTempDir in;
                 const std::string input = kind == FileType::RAW
                     ? in.File(RawName("p", c.width, c.height))
-                    : in.File("p" + ExtensionOf(kind));
+                    : in.File(std::string("p") + ExtensionOf(kind));
                 ASSERT_TRUE(TileFixtures::WriteImageFile(input, image));
 
                 // A copy into the same kind.
