@@ -116,19 +116,10 @@ int64_t TSeqFile::Read(void* buffer, size_t count)
             FBuffer.resize(FBufferSize);
         }
         FBegin = 0;
-        FEnd = 0;
-        const ssize_t n = IoSeam().Read(FFd, FBuffer.data(), FBuffer.size());
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            Fail(errno);
+        FEnd = static_cast<size_t>(ReadSome(FBuffer.data(), FBuffer.size()));
+        if (FEnd == 0) {
             break;
         }
-        if (n == 0) {
-            break;
-        }
-        FEnd = static_cast<size_t>(n);
     }
     return static_cast<int64_t>(done);
 }
