@@ -112,47 +112,32 @@ tmsize_t WriteProc(thandle_t h, void* buffer, tmsize_t size)
 {
     auto& f = FdOf(h);
     const auto* in = static_cast<const uint8_t*>(buffer);
-    if (f.Buffered) {
-        if (f.Failed) {
+    // Only handles opened for writing are buffered; a handle opened for reading never writes.
+    if (!f.Buffered || f.Failed) {
+        return 0;
+    }
+    const auto count = static_cast<size_t>(size);
+    if (!f.Pending.empty() && f.Pos != f.PendingAt + f.Pending.size()) {
+        if (!FlushPending(f)) {
             return 0;
         }
-        const auto count = static_cast<size_t>(size);
-        if (!f.Pending.empty() && f.Pos != f.PendingAt + f.Pending.size()) {
-            if (!FlushPending(f)) {
-                return 0;
-            }
-        }
-        if (f.Pending.empty() && count >= kTiffWriteBuffer) {
-            if (!WriteAt(f, in, count, f.Pos)) {
-                return 0;
-            }
-        } else {
-            if (f.Pending.empty()) {
-                f.PendingAt = f.Pos;
-                f.Pending.reserve(kTiffWriteBuffer);
-            }
-            f.Pending.insert(f.Pending.end(), in, in + count);
-            if (f.Pending.size() >= kTiffWriteBuffer && !FlushPending(f)) {
-                return 0;
-            }
-        }
-        f.Pos += count;
-        return size;
     }
-    tmsize_t done = 0;
-    while (done < size) {
-        const ssize_t n = IoSeam().Write(f.Fd, in + done, static_cast<size_t>(size - done));
-        if (n < 0 && errno == EINTR) {
-            continue;
+    if (f.Pending.empty() && count >= kTiffWriteBuffer) {
+        if (!WriteAt(f, in, count, f.Pos)) {
+            return 0;
         }
-        if (n <= 0) {
-            f.Failed = true;
-            SetIoResult(n < 0 && errno != 0 ? errno : ENOSPC);
-            return done; // short, which libtiff takes for the failure it is
+    } else {
+        if (f.Pending.empty()) {
+            f.PendingAt = f.Pos;
+            f.Pending.reserve(kTiffWriteBuffer);
         }
-        done += n;
+        f.Pending.insert(f.Pending.end(), in, in + count);
+        if (f.Pending.size() >= kTiffWriteBuffer && !FlushPending(f)) {
+            return 0;
+        }
     }
-    return done;
+    f.Pos += count;
+    return size;
 }
 
 toff_t SeekProc(thandle_t h, toff_t offset, int whence)
