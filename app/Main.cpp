@@ -125,6 +125,7 @@ static void InitResources()
 TFrmMain::TFrmMain(TFrmMainOptions options)
     : QWidget(nullptr)
     , Jobs(Tavmor, *this)
+    , Start(Jobs, FPanel, [this] { PanelValuesChanged(); })
     , FDialogs(options.Dialogs)
     , FTaskbar(std::move(options.Taskbar))
 {
@@ -227,7 +228,7 @@ void TFrmMain::BuildButtons()
     connect(btSplit, &QPushButton::clicked, this, [this] {
         ShowPanel(TPanel::Split);
         ReadFields();
-        Jobs.jvSplitWidthChange(TPanelField::SplitWidth);
+        Start.jvSplitWidthChange(TPanelField::SplitWidth);
     });
     connect(btMerge, &QPushButton::clicked, this, [this] { ShowPanel(TPanel::Merge); });
     connect(btAbout, &QPushButton::clicked, this, [this] { ShowPanel(TPanel::About); });
@@ -576,7 +577,7 @@ void TFrmMain::FieldChanged(TPanelField field)
         return;
     }
     ReadFields();
-    Jobs.jvSplitWidthChange(field);
+    Start.jvSplitWidthChange(field);
 }
 
 // ---- Panels --------------------------------------------------------------------------------
@@ -715,7 +716,8 @@ void TFrmMain::SelectSingleFile()
     if (Jobs.SelectInputFile(OpenFileName)) {
         // The target height shown on the Resize panel belongs to this input, not the last.
         ReadFields();
-        Jobs.jvSplitWidthChange(TPanelField::ResizeW);
+        Start.jvSplitWidthChange(TPanelField::SplitWidth);
+        Start.jvSplitWidthChange(TPanelField::ResizeW);
         ShowInputInfo();
         EditInputFile->setToolTip(Q(OpenFileName));
         EditInputFile->setText(Q(FileNameOf(OpenFileName)));
@@ -845,7 +847,7 @@ void TFrmMain::btStartClick()
             e->Normalize();
         }
         ReadPanel();
-        Jobs.btStartClick();
+        Start.btStartClick();
         FlushStatus();
     }
     if (FCloseAfterJob) {

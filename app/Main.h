@@ -11,7 +11,9 @@
 #include <QString>
 #include <QWidget>
 
+#include "app/PanelValues.h"
 #include "app/Setup.h"
+#include "app/StartHandler.h"
 #include "app/Taskbar.h"
 #include "engine/TavmorManager.h"
 #include "jobs/JobHost.h"
@@ -62,8 +64,10 @@ public:
     void ProcessMessages() override;
     void DisableButtons() override;
     void EnableButtons() override;
-    TPanelValues& Panel() override { return FPanel; }
-    void PanelValuesChanged() override;
+    /// The panel values the Start handler reads.
+    TPanelValues& Panel() { return FPanel; }
+    /// Refreshes the fields after the recalculation changed panel values.
+    void PanelValuesChanged();
 
     /// Switches the visible panels and does the side effects of leaving or entering Merge.
     void ShowPanel(TPanel n);
@@ -97,6 +101,7 @@ public:
 
     TTavmor Tavmor;
     TJobs Jobs;
+    TStartHandler Start;
     bool DroppedFile = false;
     TSetup Setup;
 

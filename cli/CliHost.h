@@ -42,7 +42,6 @@ public:
     void ProcessMessages() override;
     void DisableButtons() override { }
     void EnableButtons() override { }
-    TPanelValues& Panel() override { return FPanel; }
 
     // TEngineDialogs
     void ShowMessage(const std::string& text) override;
@@ -62,7 +61,6 @@ private:
 
     std::atomic<bool>& FAbort;
     TCliHostOptions FOptions;
-    TPanelValues FPanel;
     std::string FStatus;
     bool FBarEnabled = false; ///< stderr is a terminal and --quiet was not given
     bool FBarShown = false; ///< a bar is drawn on the current terminal line

@@ -8,6 +8,11 @@ inline constexpr const char* Description =
 // Errors of the command line itself, each followed by the name concerned
 inline constexpr const char* NoSuchFile = "No such file: ";
 inline constexpr const char* RawSizeMismatch = "The RAW size and bits do not match the size of ";
+// Two inputs of one call that would write one output: SameOutput + name + From + first + And +
+// second
+inline constexpr const char* SameOutput = "Two inputs would write the same output ";
+inline constexpr const char* SameOutputFrom = ": ";
+inline constexpr const char* SameOutputAnd = " and ";
 // The overwrite question on a terminal is followed by this prompt
 inline constexpr const char* YesNoPrompt = " [y/N] ";
 // Information box captions, in the window's order

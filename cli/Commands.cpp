@@ -6,9 +6,12 @@
 #include <cstdio>
 
 #include "cli/CliTexts.h"
+#include "cli/NameClash.h"
 #include "cli/StopSignals.h"
+#include "engine/Formats.h"
 #include "engine/TavmorManager.h"
 #include "engine/TavmorUtils.h"
+#include "jobs/Derived.h"
 #include "jobs/JobTexts.h"
 #include "jobs/TavmorJobs.h"
 #include "jobs/TileSet.h"
@@ -23,18 +26,15 @@ struct TRun {
         , Request(request)
     {
         Engine.Dialogs = &Host;
-        TPanelValues& panel = Host.Panel();
-        panel.Output = request.Output;
-        // The folder given is both the chosen folder and the browse dialog's last one, so
-        // that a missing folder is refused instead of silently replaced.
-        panel.EditOutputFolder = request.OutDir;
-        panel.BrowseDirectory = request.OutDir;
+        Output.Kind = request.Output;
+        Output.Folder = request.OutDir;
     }
 
     TTavmor Engine;
     TCliHost Host;
     TJobs Jobs;
     const TCliRequest& Request;
+    TOutputRequest Output;
 };
 
 /// Restores the default signal handling when the run (and its engine) goes away.
@@ -59,16 +59,25 @@ bool SelectInput(TRun& run, const std::string& file)
     return run.Jobs.SelectInputFile(file);
 }
 
-/// Presses Start and reports the outcome; the exit status of the job.
-int PressStart(TRun& run)
+/// Prints the outcome as the window's status line would show it; the job's exit status.
+int Report(TRun& run, const TJobResult& result)
 {
-    run.Host.ClearStatus();
-    run.Jobs.btStartClick();
-    const std::string status = run.Host.LastStatus();
-    if (!run.Request.Host.Quiet && !status.empty()) {
+    const char* status =
+        result.Outcome == TOutcome::Done ? JobText::OperationCompleted : JobText::OperationAborted;
+    if (!run.Request.Host.Quiet) {
         run.Host.PrintLine(status);
     }
-    return status == JobText::OperationCompleted ? kExitOk : kExitFailed;
+    return result.Outcome == TOutcome::Done ? kExitOk : kExitFailed;
+}
+
+/// The folder named by --out must exist: an output is never silently put elsewhere.
+bool OutputFolderMissing(TRun& run)
+{
+    if (!run.Request.OutDir.empty() && !DirectoryExists(run.Request.OutDir)) {
+        run.Jobs.ShowError(JobText::OutputDirMissing);
+        return true;
+    }
+    return false;
 }
 
 void PrintInfoBox(const std::string& file, const TFileInfo& in)
@@ -95,7 +104,7 @@ void PrintInfoJson(const std::string& file, const TFileInfo& in, bool valid)
 int RunInfo(TRun& run, const std::string& file)
 {
     // A fresh record, so that nothing of the previous file shows for one the probe refuses.
-    run.Engine.InInfo = TFileInfo {};
+    run.Jobs.ClearInput();
     const bool valid = SelectInput(run, file);
     if (run.Request.Json) {
         PrintInfoJson(file, run.Engine.InInfo, valid);
@@ -109,42 +118,34 @@ int RunInfo(TRun& run, const std::string& file)
 /// One input through the job of the command.
 int RunOnFile(TRun& run, const std::string& file)
 {
-    run.Engine.InInfo = TFileInfo {};
+    run.Jobs.ClearInput();
     if (!SelectInput(run, file)) {
         return kExitFailed;
     }
+    if (OutputFolderMissing(run)) {
+        return kExitFailed;
+    }
     const TCliRequest& request = run.Request;
-    TPanelValues& panel = run.Host.Panel();
+    const TFileInfo& in = run.Engine.InInfo;
     switch (request.Command) {
     case TCommand::Convert:
-        panel.CurrentPanel = TPanel::Convert;
-        break;
+        return Report(run, run.Jobs.RunConvert({ run.Output }));
     case TCommand::Crop:
-        panel.CurrentPanel = TPanel::Crop;
-        panel.CropX = request.CropX;
-        panel.CropY = request.CropY;
-        panel.CropW = request.CropW;
-        panel.CropH = request.CropH;
-        break;
+        return Report(run,
+            run.Jobs.RunCrop(
+                { run.Output, request.CropX, request.CropY, request.CropW, request.CropH }));
     case TCommand::Split:
-        panel.CurrentPanel = TPanel::Split;
-        // Typed into both fields: each is clamped to the image as the window does it.
-        panel.SplitWidth = request.TileWidth;
-        run.Jobs.jvSplitWidthChange(TPanelField::SplitWidth);
-        panel.SplitHeight = request.TileHeight;
-        run.Jobs.jvSplitWidthChange(TPanelField::SplitHeight);
-        break;
+        // Each side clamped to the image, as the window's fields do it.
+        return Report(run,
+            run.Jobs.RunSplit({ run.Output, Derived::ClampTileSide(request.TileWidth, in.Width),
+                Derived::ClampTileSide(request.TileHeight, in.Height) }));
     case TCommand::Resize:
-        panel.CurrentPanel = TPanel::Resize;
-        panel.FastResize = request.Fast;
-        panel.ResizeW = request.ResizeWidth;
-        run.Jobs.jvSplitWidthChange(TPanelField::ResizeW);
-        break;
+        return Report(run, run.Jobs.RunResize({ run.Output, request.ResizeWidth, request.Fast }));
     case TCommand::Info:
     case TCommand::Merge:
-        return kExitUsage;
+        break;
     }
-    return PressStart(run);
+    return kExitUsage;
 }
 
 /// The window's tile-set selection for the tiles named, then the merge job.
@@ -167,13 +168,11 @@ int RunMergeOf(TRun& run, const std::vector<std::string>& tiles)
         run.Host.ShowError(check.Message);
         return kExitFailed;
     }
-    TPanelValues& panel = run.Host.Panel();
-    panel.CurrentPanel = TPanel::Merge;
-    panel.MergeX = check.Columns;
-    panel.MergeY = check.Rows;
-    panel.SelectedFiles = tiles;
+    if (OutputFolderMissing(run)) {
+        return kExitFailed;
+    }
     run.Host.ShowStatus(check.Message);
-    return PressStart(run);
+    return Report(run, run.Jobs.RunMerge({ run.Output, tiles, check.Columns, check.Rows }));
 }
 
 void AppendUtf8Escaped(std::string& out, const std::string& text)
@@ -253,6 +252,14 @@ int RunRequest(const TCliRequest& request)
 {
     TRun run(request);
     TStopSignalsScope signals(run.Engine.Abort);
+    if (request.Command != TCommand::Info && request.Command != TCommand::Merge) {
+        const TNameClash clash = FindNameClash(request);
+        if (clash.Found) {
+            run.Host.PrintLine(CliText::SameOutput + clash.Output + CliText::SameOutputFrom
+                + clash.First + CliText::SameOutputAnd + clash.Second);
+            return kExitFailed;
+        }
+    }
 
     int status = kExitOk;
     if (request.Command == TCommand::Merge) {
@@ -267,5 +274,5 @@ int RunRequest(const TCliRequest& request)
             status = std::max(status, fileStatus);
         }
     }
-    return StopRequested() ? kExitInterrupted : status;
+    return StopRequested() ? kExitSignalBase + StopSignal() : status;
 }

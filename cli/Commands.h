@@ -11,7 +11,8 @@
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1; ///< failed, refused or aborted
 inline constexpr int kExitUsage = 2;
-inline constexpr int kExitInterrupted = 130; ///< stopped by SIGINT or SIGTERM
+/// Stopped by a signal: 128 + the signal's number (130 for Ctrl+C).
+inline constexpr int kExitSignalBase = 128;
 
 enum class TCommand { Info, Convert, Crop, Split, Merge, Resize };
 
@@ -20,7 +21,7 @@ struct TCliRequest {
     TCommand Command = TCommand::Info;
     std::vector<std::string> Files; ///< inputs, or the tiles of a merge
     bool Json = false;
-    TOutputChoice Output = TOutputChoice::Tif;
+    std::string Output = "tif"; ///< the output kind's name in the format table
     std::string OutDir; ///< "" = the input's folder
     TCliHostOptions Host;
     int64_t CropX = 0;
@@ -34,8 +35,9 @@ struct TCliRequest {
 };
 
 /// Runs the request with one engine and the terminal as host: the job once per file, in
-/// order, stopping early after a stop signal. Returns the exit status: the worst of the
-/// files, or kExitInterrupted after a stop signal. Main thread only.
+/// order, stopping early after a stop signal. Refuses, before anything is written, inputs that
+/// would write one output name. Returns the exit status: the worst of the files, or
+/// kExitSignalBase + the signal after a stop signal. Main thread only.
 [[nodiscard]] int RunRequest(const TCliRequest& request);
 
 /// The text as a JSON string literal: quotes, backslash and control characters escaped,

@@ -10,6 +10,7 @@
 #include "cli/CliTexts.h"
 #include "cli/Commands.h"
 #include "engine/FileInfo.h"
+#include "engine/Formats.h"
 #include "engine/OpenFileLimit.h"
 
 namespace {
@@ -56,7 +57,7 @@ void AddRawOptions(CLI::App* command, TTypedOptions& typed)
 void AddOutputOptions(CLI::App* command, TCliRequest& request, TTypedOptions& typed)
 {
     command->add_option("--format", typed.Format, CliText::HelpFormat)
-        ->check(CLI::IsMember({ "tif", "tif-lzw", "raw", "kro" }));
+        ->check(CLI::IsMember(OutputKindNames()));
     command->add_option("--out", request.OutDir, CliText::HelpOut)->type_name("DIR");
     CLI::Option* yes = command->add_flag("--yes", typed.Yes, CliText::HelpYes);
     CLI::Option* no = command->add_flag("--no", typed.No, CliText::HelpNo);
@@ -148,10 +149,7 @@ int main(int argc, char** argv)
             request.Command = kind;
         }
     }
-    const std::map<std::string, TOutputChoice> formats { { "tif", TOutputChoice::Tif },
-        { "tif-lzw", TOutputChoice::TifLzw }, { "raw", TOutputChoice::Raw },
-        { "kro", TOutputChoice::Kro } };
-    request.Output = formats.at(typed.Format);
+    request.Output = typed.Format;
     request.Host.Overwrite = typed.Yes ? TOverwriteAnswer::Yes
         : typed.No                     ? TOverwriteAnswer::No
                                        : TOverwriteAnswer::Ask;

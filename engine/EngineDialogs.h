@@ -26,6 +26,13 @@ public:
     /// height and depth found so far (0 when unknown). False means cancelled.
     virtual bool AskRawParameters(int64_t fileSize, uint32_t width, uint32_t height, uint8_t bits,
         TRawParameters& answer) = 0;
+    /// Names the file and the reason (the system's words for an error) behind the next message
+    /// shown or error reported, for a user interface that shows them beside the fixed text.
+    virtual void NoteDetail(const std::string& file, const std::string& reason)
+    {
+        (void)file;
+        (void)reason;
+    }
 };
 
 /// Shows nothing and declines every question: the behaviour of an engine without a user.

@@ -1,7 +1,10 @@
 // The default system-call seam, forwarding to the operating system, and its installer.
 #include "engine/IoSeam.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 int TIoSeam::Open(const char* path, int flags, mode_t mode)
@@ -37,6 +40,34 @@ int64_t TIoSeam::Seek(int fd, int64_t offset, int whence)
 int TIoSeam::Close(int fd)
 {
     return ::close(fd);
+}
+
+int TIoSeam::Sync(int fd)
+{
+    return ::fdatasync(fd);
+}
+
+int TIoSeam::Link(const char* from, const char* to)
+{
+    return ::linkat(AT_FDCWD, from, AT_FDCWD, to, AT_SYMLINK_FOLLOW);
+}
+
+int TIoSeam::Rename(const char* from, const char* to, bool noReplace)
+{
+    if (!noReplace) {
+        return ::rename(from, to);
+    }
+    // renameat2 with RENAME_NOREPLACE (1) where the file system has it; otherwise a hard link,
+    // which never replaces either, and the removal of the old name.
+    const long r = ::syscall(SYS_renameat2, AT_FDCWD, from, AT_FDCWD, to, 1u);
+    if (r == 0 || (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)) {
+        return static_cast<int>(r);
+    }
+    if (::link(from, to) != 0) {
+        return -1;
+    }
+    (void)::unlink(from);
+    return 0;
 }
 
 namespace {

@@ -1,13 +1,14 @@
-// The one place where the engine touches file descriptors, so that tests can inject faults
-// into every read, write and close of sequential files and TIFF files alike.
+// The one place where the engine touches file descriptors and names, so that tests can inject
+// faults into every open, read, write, sync, rename and close of image files alike.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <sys/types.h>
 
-/// System calls used for image data. The default forwards to the operating system.
-/// Tests install their own (one per process) to fail the n-th call or shorten a transfer.
+/// System calls used for image data and for committing outputs. The default forwards to the
+/// operating system. Tests install their own (one per process) to fail the n-th call or shorten
+/// a transfer.
 class TIoSeam {
 public:
     virtual ~TIoSeam() = default;
@@ -18,6 +19,13 @@ public:
     virtual ssize_t PWrite(int fd, const void* buffer, size_t count, int64_t offset);
     virtual int64_t Seek(int fd, int64_t offset, int whence);
     virtual int Close(int fd);
+    /// Forces the file's data to the disk (fdatasync).
+    virtual int Sync(int fd);
+    /// Gives the file `from` (a path, or /proc/self/fd/N of an unnamed file) the name `to`; fails
+    /// with EEXIST when `to` exists (linkat, following a link given as `from`).
+    virtual int Link(const char* from, const char* to);
+    /// Renames `from` to `to`, replacing `to` unless noReplace (then EEXIST when it exists).
+    virtual int Rename(const char* from, const char* to, bool noReplace);
 };
 
 /// The seam in force; never null.

@@ -1,11 +1,13 @@
-// KRO header coding and the KRO line reader (which checks the header again) and writer.
+// KRO files: header coding, the probe, the line reader (which checks the header again), the
+// writer (which writes the header first) and the KRO row of the format table.
 #include "engine/KroFormat.h"
 
 #include <cstring>
 
+#include "engine/EngineTexts.h"
+#include "engine/ProbeSupport.h"
 #include "engine/RawFormat.h"
 #include "engine/SeqFile.h"
-#include "engine/TavmorManager.h"
 #include "engine/TavmorUtils.h"
 
 namespace {
@@ -46,6 +48,46 @@ protected:
             && header.Channels == info.Channels;
     }
 };
+
+/// KRO lines follow the 20-byte header, which the writer puts first.
+class TKroLineWriter final : public TSeqLineWriter {
+protected:
+    bool WriteHeader(const TFileInfo& info) override
+    {
+        const TKroHeaderBytes bytes =
+            EncodeKroHeader({ info.Width, info.Height, info.Bits, info.Channels });
+        return FFile.Write(bytes.data(), bytes.size()) == static_cast<int64_t>(bytes.size());
+    }
+};
+
+void ProbeKro(TFileInfo& info, TEngineDialogs& dialogs, bool)
+{
+    BeginProbe(info, FileType::KRO, "KRO");
+    TKroHeader header;
+    if (!ReadKroHeader(info.FileName, header)) {
+        dialogs.ShowMessage(EngineText::KroHeaderError);
+        return;
+    }
+    if (header.Bits != 8 && header.Bits != 16) {
+        dialogs.ShowMessage(EngineText::BitsMust8Or16);
+        return;
+    }
+    info.Bits = static_cast<uint8_t>(header.Bits);
+    if (header.Channels != 4) {
+        dialogs.ShowMessage(EngineText::ChannelsMust4);
+        return;
+    }
+    info.Channels = 4;
+    if (header.Width == 0 || header.Height == 0) {
+        dialogs.ShowMessage(EngineText::HeightOrWidth0);
+        return;
+    }
+    info.Width = header.Width;
+    info.Height = header.Height;
+    info.BytesPerPixel = info.Bits == 8 ? 4 : 8;
+    info.IsLsb = false;
+    AcceptWithinLimits(info, dialogs);
+}
 } // namespace
 
 TKroHeaderBytes EncodeKroHeader(const TKroHeader& header)
@@ -78,22 +120,30 @@ bool ReadKroHeader(const std::string& path, TKroHeader& header)
 {
     TSeqFile file;
     if (!file.OpenRead(path)) {
-        (void)IoResult(); // a missing file is the header error, not a pending failure
         return false;
     }
     TKroHeaderBytes bytes {};
     const int64_t got = file.Read(bytes.data(), bytes.size());
     (void)file.Close();
-    (void)IoResult();
     return got == static_cast<int64_t>(bytes.size()) && DecodeKroHeader(bytes, header);
 }
 
-std::unique_ptr<TLineReader> MakeKroReader()
+const TFormat& KroFormatRow()
 {
-    return std::make_unique<TKroLineReader>();
-}
-
-std::unique_ptr<TLineWriter> MakeKroWriter()
-{
-    return std::make_unique<TSeqLineWriter>();
+    static const TFormat kRow {
+        .Type = FileType::KRO,
+        .Desc = "KRO",
+        .Extensions = { ".KRO" },
+        .Probe = ProbeKro,
+        .OutChannels = 4,
+        .OutIsLsb = false,
+        .SizeInName = false,
+        .Extension = ".kro",
+        .NeedsLargeLayout = nullptr,
+        .LargeExtension = ".kro",
+        .MakeReader = [] { return std::unique_ptr<TLineReader>(new TKroLineReader()); },
+        .MakeWriter = [] { return std::unique_ptr<TLineWriter>(new TKroLineWriter()); },
+        .OutputKinds = { { "kro", "KRO", TCompression::None } },
+    };
+    return kRow;
 }

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/LineFormats.h"
+#include "engine/Formats.h"
 
 inline constexpr size_t kKroHeaderSize = 20;
 using TKroHeaderBytes = std::array<uint8_t, kKroHeaderSize>;
@@ -29,5 +29,5 @@ TKroHeaderBytes EncodeKroHeader(const TKroHeader& header);
 /// letters or version are wrong.
 [[nodiscard]] bool ReadKroHeader(const std::string& path, TKroHeader& header);
 
-std::unique_ptr<TLineReader> MakeKroReader();
-std::unique_ptr<TLineWriter> MakeKroWriter();
+/// The KRO row of the format table.
+const TFormat& KroFormatRow();

@@ -1,15 +1,14 @@
 // The small surface every image format's line reader and writer offers to the engine: open
-// (checks everything), one line in or out, close (safe twice or when nothing is open).
+// (checks everything), one line in or out, close or finish (safe twice), and the error kept.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
-#include <string>
 
 #include "engine/FileInfo.h"
+#include "engine/WriteOptions.h"
 
-/// Reads the lines of one input file. Owned by the engine that opened it; one thread only.
+/// Reads the lines of one input file. Owned by whoever opened it; one thread only.
 class TLineReader {
 public:
     virtual ~TLineReader() = default;
@@ -18,32 +17,30 @@ public:
     /// nothing stays open then.
     [[nodiscard]] virtual bool Open(const TFileInfo& info) = 0;
     /// Delivers line row (sequential formats ignore row and deliver the next line) into
-    /// buffer, which holds ScanLineSize bytes. Returns the bytes delivered; a failure sets the
-    /// pending I/O error where the format has one.
+    /// buffer, which holds ScanLineSize bytes. Returns the bytes delivered; fewer than a line
+    /// at the end of the data or at a failure (which Error then tells).
     virtual int32_t ReadLine(int32_t row, uint8_t* buffer) = 0;
     /// Closes the file; safe twice or when nothing is open.
     virtual void Close() = 0;
+    /// The errno value of the first failure since Open (0 when none).
+    virtual int Error() const = 0;
 };
 
-/// Writes the lines of one output file. Owned by the engine that created it; one thread only.
+/// Writes the lines of one output file onto a descriptor that its owner (the output's commit
+/// guard) created and keeps: the writer never opens a name and never closes the descriptor.
 class TLineWriter {
 public:
     virtual ~TLineWriter() = default;
-    /// Creates (or truncates) info.FileName for lines of info.ScanLineSize bytes. lzw and
-    /// bigTiff matter for TIFF only. False when the file cannot be created; nothing stays
-    /// open then, though an empty file may remain for the caller to delete.
-    [[nodiscard]] virtual bool Open(const TFileInfo& info, bool lzw, bool bigTiff) = 0;
-    /// Writes bytes that precede the lines (the KRO header). Returns the bytes accepted.
-    virtual int64_t WriteBytes(const void* bytes, size_t count) = 0;
+    /// Prepares fd, an empty file open for reading and writing, for lines of info.ScanLineSize
+    /// bytes and writes what precedes them (a header). False when that fails.
+    [[nodiscard]] virtual bool Open(
+        int fd, const TFileInfo& info, const TWriteOptions& options) = 0;
     /// Writes buffer (ScanLineSize bytes) as line row; returns the bytes written, fewer on
-    /// failure (which sets the pending I/O error where the format has one).
+    /// failure (which Error then tells).
     virtual int32_t WriteLine(uint32_t row, const uint8_t* buffer) = 0;
-    /// Completes and closes the file. False when data may be lost (a failed flush, directory
-    /// write or close); true also when nothing was open. Safe twice.
-    [[nodiscard]] virtual bool Close() = 0;
+    /// Completes the file: flushes what is buffered and writes what follows the lines (a TIFF
+    /// directory). False when data may be lost. Safe twice; true when nothing was opened.
+    [[nodiscard]] virtual bool Finish() = 0;
+    /// The errno value of the first failure since Open (0 when none).
+    virtual int Error() const = 0;
 };
-
-/// The reader of a kind of file; null for FileType::NV.
-std::unique_ptr<TLineReader> MakeLineReader(FileType type);
-/// The writer of a kind of file; null for FileType::NV.
-std::unique_ptr<TLineWriter> MakeLineWriter(FileType type);

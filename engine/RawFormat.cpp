@@ -1,9 +1,64 @@
-// Sequential line reader and writer shared by RAW and KRO files.
+// RAW files: the probe (size from the name, or from the user), the sequential line reader and
+// writer shared with KRO, and the RAW row of the format table.
 #include "engine/RawFormat.h"
 
 #include <cerrno>
 
-#include "engine/TavmorManager.h"
+#include "engine/EngineTexts.h"
+#include "engine/FileNames.h"
+#include "engine/ProbeSupport.h"
+
+namespace {
+
+/// The depth (8 or 16) at which a RAW image of width x height has exactly fileSize bytes;
+/// 0 when neither fits.
+uint8_t RawDepthFor(uint32_t width, uint32_t height, int64_t fileSize)
+{
+    if (width == 0 || height == 0 || fileSize <= 0) {
+        return 0;
+    }
+    // Dividing instead of multiplying keeps the test free of overflow for any 32-bit sides.
+    const uint64_t pixels = uint64_t(width) * height;
+    const auto size = static_cast<uint64_t>(fileSize);
+    if (size % 3 == 0 && size / 3 == pixels) {
+        return 8;
+    }
+    if (size % 6 == 0 && size / 6 == pixels) {
+        return 16;
+    }
+    return 0;
+}
+
+void ProbeRaw(TFileInfo& info, TEngineDialogs& dialogs, bool askUser)
+{
+    BeginProbe(info, FileType::RAW, "RAW");
+    uint32_t width = 0;
+    uint32_t height = 0;
+    RawSizeFromName(info.FileName, width, height);
+    uint8_t depth = RawDepthFor(width, height, info.FileSize);
+    if (depth == 0 && askUser) {
+        TRawParameters answer;
+        if (!dialogs.AskRawParameters(info.FileSize, width, height, 0, answer)) {
+            return;
+        }
+        width = answer.Width;
+        height = answer.Height;
+        depth = answer.Bits == 8 || answer.Bits == 16 ? answer.Bits : 0;
+    }
+    if (width == 0 || height == 0 || depth == 0) {
+        dialogs.ShowMessage(EngineText::InvalidRawSize);
+        return;
+    }
+    info.Width = width;
+    info.Height = height;
+    info.Bits = depth;
+    info.BytesPerPixel = depth == 8 ? 3 : 6;
+    info.Channels = 3;
+    info.IsLsb = true;
+    AcceptWithinLimits(info, dialogs);
+}
+
+} // namespace
 
 bool TSeqLineReader::Open(const TFileInfo& info)
 {
@@ -13,12 +68,11 @@ bool TSeqLineReader::Open(const TFileInfo& info)
     if (!FFile.OpenRead(info.FileName)) {
         // Not examined here: the failure surfaces as a failed first read, which the line
         // loops report in their own words.
-        FOpenError = IoResult();
+        FOpenError = FFile.Error();
         return true;
     }
     if (!CheckHeader(info)) {
         Close();
-        (void)IoResult();
         return false;
     }
     return true;
@@ -32,7 +86,9 @@ bool TSeqLineReader::CheckHeader(const TFileInfo&)
 int32_t TSeqLineReader::ReadLine(int32_t, uint8_t* buffer)
 {
     if (!FFile.IsOpen()) {
-        SetIoResult(FOpenError != 0 ? FOpenError : EBADF);
+        if (FOpenError == 0) {
+            FOpenError = EBADF;
+        }
         return 0;
     }
     return static_cast<int32_t>(FFile.Read(buffer, FLineSize));
@@ -43,16 +99,17 @@ void TSeqLineReader::Close()
     (void)FFile.Close();
 }
 
-bool TSeqLineWriter::Open(const TFileInfo& info, bool, bool)
+bool TSeqLineWriter::Open(int fd, const TFileInfo& info, const TWriteOptions&)
 {
     FLineSize = info.ScanLineSize;
     FFile.SizeBufferFor(FLineSize);
-    return FFile.Create(info.FileName);
+    FFile.AttachWrite(fd);
+    return FFile.IsOpen() && WriteHeader(info);
 }
 
-int64_t TSeqLineWriter::WriteBytes(const void* bytes, size_t count)
+bool TSeqLineWriter::WriteHeader(const TFileInfo&)
 {
-    return FFile.Write(bytes, count);
+    return true;
 }
 
 int32_t TSeqLineWriter::WriteLine(uint32_t, const uint8_t* buffer)
@@ -60,17 +117,27 @@ int32_t TSeqLineWriter::WriteLine(uint32_t, const uint8_t* buffer)
     return static_cast<int32_t>(FFile.Write(buffer, FLineSize));
 }
 
-bool TSeqLineWriter::Close()
+bool TSeqLineWriter::Finish()
 {
     return FFile.Close();
 }
 
-std::unique_ptr<TLineReader> MakeRawReader()
+const TFormat& RawFormatRow()
 {
-    return std::make_unique<TSeqLineReader>(0);
-}
-
-std::unique_ptr<TLineWriter> MakeRawWriter()
-{
-    return std::make_unique<TSeqLineWriter>();
+    static const TFormat kRow {
+        .Type = FileType::RAW,
+        .Desc = "RAW",
+        .Extensions = { ".RAW", ".RGB" },
+        .Probe = ProbeRaw,
+        .OutChannels = 3,
+        .OutIsLsb = true,
+        .SizeInName = true,
+        .Extension = ".raw",
+        .NeedsLargeLayout = nullptr,
+        .LargeExtension = ".raw",
+        .MakeReader = [] { return std::unique_ptr<TLineReader>(new TSeqLineReader(0)); },
+        .MakeWriter = [] { return std::unique_ptr<TLineWriter>(new TSeqLineWriter()); },
+        .OutputKinds = { { "raw", "RAW", TCompression::None } },
+    };
+    return kRow;
 }

@@ -1,10 +1,11 @@
-// Line reading and writing of the sequential formats: RAW (headerless) and the lines after
-// a KRO header, both through the buffered sequential file.
+// RAW files: headerless interleaved RGB lines whose size travels in the file name, read and
+// written through the buffered sequential file; the reader and writer serve KRO too.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 
+#include "engine/Formats.h"
 #include "engine/LineFormats.h"
 #include "engine/SeqFile.h"
 
@@ -19,6 +20,7 @@ public:
     [[nodiscard]] bool Open(const TFileInfo& info) override;
     int32_t ReadLine(int32_t row, uint8_t* buffer) override;
     void Close() override;
+    int Error() const override { return FOpenError != 0 ? FOpenError : FFile.Error(); }
 
 protected:
     /// Reads past the header; a format whose header can be checked again does so here.
@@ -31,18 +33,21 @@ protected:
     int FOpenError = 0; ///< why the file could not be opened, reported by the first read
 };
 
-/// Appends lines in sequence; the row given is ignored.
+/// Appends lines in sequence after what Header gives; the row given is ignored.
 class TSeqLineWriter : public TLineWriter {
 public:
-    [[nodiscard]] bool Open(const TFileInfo& info, bool lzw, bool bigTiff) override;
-    int64_t WriteBytes(const void* bytes, size_t count) override;
+    [[nodiscard]] bool Open(int fd, const TFileInfo& info, const TWriteOptions& options) override;
     int32_t WriteLine(uint32_t row, const uint8_t* buffer) override;
-    [[nodiscard]] bool Close() override;
+    [[nodiscard]] bool Finish() override;
+    int Error() const override { return FFile.Error(); }
 
-private:
+protected:
+    /// Writes what precedes the lines; nothing for RAW. False when the write failed.
+    virtual bool WriteHeader(const TFileInfo& info);
+
     TSeqFile FFile;
     uint32_t FLineSize = 0;
 };
 
-std::unique_ptr<TLineReader> MakeRawReader();
-std::unique_ptr<TLineWriter> MakeRawWriter();
+/// The RAW row of the format table.
+const TFormat& RawFormatRow();

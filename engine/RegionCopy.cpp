@@ -1,11 +1,11 @@
 // Region copy: streams a rectangle of the input into one new output file, line by line,
 // converting the pixel layout to the output kind on the way.
 #include <string>
-#include <utility>
 
 #include "engine/EngineTexts.h"
+#include "engine/Repack.h"
 #include "engine/ScopeExit.h"
-#include "engine/TavmorManager.h"
+#include "engine/Streaming.h"
 #include "engine/TavmorUtils.h"
 
 namespace {
@@ -25,103 +25,110 @@ bool RegionInside(const TFileInfo& info, int32_t x, int32_t y, uint32_t width, u
 
 } // namespace
 
-void TTavmor::CopyRegion(int32_t X, int32_t Y, uint32_t Width, uint32_t Height,
-    const std::string& OutFolder, const std::string& Caption)
+namespace Stream {
+
+TOutcome CommitOutput(TRunContext& run, TImageOutput& output)
 {
-    // Every failure is reported here; none stays pending for the caller's next step.
-    TScopeExit clearPending([] { (void)IoResult(); });
-    FireStatus("");
-    if (!InInfo.ImageIsOk || !FileExists(InInfo.FileName)) {
-        FireError(EngineText::FileNotFound);
-        Abort = true;
-        return;
+    const std::string name = output.Info().FileName;
+    switch (output.Commit()) {
+    case TCommitResult::Committed:
+        return TOutcome::Done;
+    case TCommitResult::Exists:
+        // Another program (or another run) created the name while this one wrote: the user
+        // agreed to nothing, so the answer is the one given to an unasked question, No.
+        run.Dialogs.NoteDetail(name, "");
+        run.Dialogs.ShowMessage(EngineText::OutputExists);
+        return TOutcome::Failed;
+    case TCommitResult::Failed:
+        break;
+    }
+    run.Dialogs.NoteDetail(name, ErrorText(output.Error()));
+    return run.Fail(EngineText::WriteToFileError);
+}
+
+TOutcome CopyRegion(TRunContext& run, const TFileInfo& input, int32_t x, int32_t y, uint32_t width,
+    uint32_t height, const TOutputSpec& out, const std::string& outFolder,
+    const std::string& caption, TFileInfo& written)
+{
+    run.Events.FireStatus("");
+    if (!input.ImageIsOk || !FileExists(input.FileName)) {
+        return run.Fail(EngineText::FileNotFound);
     }
     // Callers promise a rectangle inside the image; a broken promise must not read or write
     // past a line buffer.
-    if (!RegionInside(InInfo, X, Y, Width, Height)) {
-        FireError(EngineText::RegionOutsideImage);
-        Abort = true;
-        return;
+    if (!RegionInside(input, x, y, width, height)) {
+        return run.Fail(EngineText::RegionOutsideImage);
     }
-    if (!OpenInFile(InInfo.FileName)) {
-        FireError(EngineText::ErrorOpeningInput);
-        Abort = true;
-        CloseInFile();
-        return;
+    TImageInput in;
+    if (!in.Open(input)) {
+        if (in.OutOfMemory()) {
+            run.Dialogs.ShowMessage(EngineText::InNotEnoughMemory);
+        }
+        run.Dialogs.NoteDetail(input.FileName, in.Error() != 0 ? ErrorText(in.Error()) : "");
+        return run.Fail(EngineText::ErrorOpeningInput);
     }
-    OutInfo.Width = Width;
-    OutInfo.Height = Height;
-    std::string name = OutFolder + BaseNameOf(InInfo.FileName);
-    if (OutInfo.ImageType == FileType::RAW) {
-        name += RawSizeSuffix(Width, Height);
-    }
-    if (!OpenOutFile(name)) {
-        Abort = true;
-        (void)CloseOutFile();
-        CloseInFile();
-        return;
+    const TFormat& format = *FormatOf(out.Type);
+    const std::string stem =
+        OutputStem(outFolder + BaseNameOf(input.FileName), format, width, height);
+    TImageOutput output;
+    const bool opened = output.Open(stem, width, height, input.Bits, out, input.FileName, run);
+    written = output.Info();
+    written.ScanLine = nullptr;
+    if (!opened) {
+        return TOutcome::Failed;
     }
 
-    const auto firstLine = static_cast<uint32_t>(Y);
-    FireShowProgress(static_cast<int32_t>(firstLine + Height), Caption);
-    TScopeExit hideProgress([this] { FireHideProgress(); });
-    (void)IoResult();
+    const auto firstLine = static_cast<uint32_t>(y);
+    run.Events.FireShowProgress(static_cast<int32_t>(firstLine + height), caption);
+    TScopeExit hideProgress([&run] { run.Events.FireHideProgress(); });
 
-    // Sequential inputs reach line Y only by reading the lines before it; TIFF lines are
-    // read by number.
-    if (Y > 0 && InInfo.ImageType != FileType::TIF) {
-        for (int32_t i = 0; i < Y; ++i) {
-            if (Abort) {
-                break;
+    auto readFailure = [&] {
+        run.Dialogs.NoteDetail(input.FileName, ErrorText(in.Error()));
+        return run.Fail(EngineText::ReadFileError);
+    };
+    // Sequential inputs reach line y only by reading the lines before it; formats that address
+    // lines by number (TIFF) start at y.
+    if (y > 0 && input.ImageType != FileType::TIF) {
+        for (int32_t i = 0; i < y; ++i) {
+            if (run.StopAsked()) {
+                return TOutcome::Aborted;
             }
-            const int32_t got = ReadLine(i);
-            if (i % kSkipProgressLines == 0) {
-                FireUpdateProgress(i);
-            }
-            FireStatus(EngineText::SkippingLines + std::to_string(Y - i) + ")");
             // A short line is as bad as none: the buffer would keep the last line's bytes.
-            if (IoResult() != 0 || got != static_cast<int32_t>(InInfo.ScanLineSize)) {
-                FireError(EngineText::ReadFileError);
-                Abort = true;
-                break;
+            const bool got = in.ReadWholeLine(static_cast<uint32_t>(i));
+            if (i % kSkipProgressLines == 0) {
+                run.Events.FireUpdateProgress(i);
+            }
+            run.Events.FireStatus(EngineText::SkippingLines + std::to_string(y - i) + ")");
+            if (!got) {
+                return readFailure();
             }
         }
     }
 
     uint32_t counter = 0;
-    for (uint32_t r = firstLine; r < firstLine + Height; ++r) {
-        if (Abort) {
-            break;
+    for (uint32_t r = firstLine; r < firstLine + height; ++r) {
+        if (run.StopAsked()) {
+            return TOutcome::Aborted;
         }
-        const int32_t got = ReadLine(static_cast<int32_t>(r));
-        if (IoResult() != 0 || got != static_cast<int32_t>(InInfo.ScanLineSize)) {
-            FireError(EngineText::ReadFileError);
-            Abort = true;
-            break;
+        if (!in.ReadWholeLine(r)) {
+            return readFailure();
         }
-        RepackLine(InInfo, static_cast<uint32_t>(X), OutInfo, 0, Width);
-        const int32_t written = WriteLine(counter);
-        if (IoResult() != 0 || written != static_cast<int32_t>(OutInfo.ScanLineSize)) {
-            FireError(EngineText::WriteToFileError);
-            Abort = true;
-            break;
+        RepackLine(in.Info(), static_cast<uint32_t>(x), output.Info(), 0, width);
+        if (!output.WriteWholeLine(counter)) {
+            run.Dialogs.NoteDetail(output.Info().FileName, ErrorText(output.Error()));
+            return run.Fail(EngineText::WriteToFileError);
         }
         if (r % kCopyProgressLines == 0) {
-            FireUpdateProgress(static_cast<int32_t>(r));
+            run.Events.FireUpdateProgress(static_cast<int32_t>(r));
         }
-        FireStatus(EngineText::SavingLines + std::to_string(Height - counter) + ")");
+        run.Events.FireStatus(EngineText::SavingLines + std::to_string(height - counter) + ")");
         ++counter;
     }
-
-    // Closing writes the TIFF directory and flushes buffered lines: a failure there loses
-    // data as surely as a failed line write.
-    if (!CloseOutFile() && !Abort) {
-        FireError(EngineText::WriteToFileError);
-        Abort = true;
+    // An abort asked for during the last line's events still stops the output.
+    if (run.StopAsked()) {
+        return TOutcome::Aborted;
     }
-    (void)IoResult();
-    if (Abort) {
-        (void)DeleteFileAt(OutInfo.FileName);
-    }
-    CloseInFile();
+    return CommitOutput(run, output);
 }
+
+} // namespace Stream

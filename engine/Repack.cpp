@@ -1,8 +1,8 @@
 // Pixel repacking between line buffers: channel count (alpha dropped or made opaque) and the
 // byte order of 16-bit samples.
-#include <cstring>
+#include "engine/Repack.h"
 
-#include "engine/TavmorManager.h"
+#include <cstring>
 
 namespace {
 
@@ -49,7 +49,7 @@ void RepackChannels(
 
 } // namespace
 
-void TTavmor::RepackLine(const TFileInfo& Source, uint32_t SourceX, const TFileInfo& Target,
+void RepackLine(const TFileInfo& Source, uint32_t SourceX, const TFileInfo& Target,
     uint32_t TargetX, uint32_t Count)
 {
     const unsigned from = Source.Channels;

@@ -1,4 +1,4 @@
-// Buffered sequential file access through the I/O seam with a pending-error report.
+// Buffered sequential file access through the I/O seam, keeping its first failure.
 #include "engine/SeqFile.h"
 
 #include <algorithm>
@@ -7,7 +7,6 @@
 #include <fcntl.h>
 
 #include "engine/IoSeam.h"
-#include "engine/TavmorManager.h"
 
 namespace {
 // One mebibyte keeps the system calls few (a RAW convert runs close to a plain copy) while
@@ -23,26 +22,23 @@ TSeqFile::~TSeqFile()
     (void)Close();
 }
 
-/// Records a failure; the first one stays pending until it is queried, as later steps on a
-/// failed file only fail again.
-static void KeepFirstIoResult(int code)
-{
-    const int pending = IoResult();
-    SetIoResult(pending != 0 ? pending : (code != 0 ? code : EIO));
-}
-
 void TSeqFile::Fail(int code)
 {
     FFailed = true;
-    KeepFirstIoResult(code);
+    // The first failure is the cause; later steps on a failed file only fail again.
+    if (FError == 0) {
+        FError = code != 0 ? code : EIO;
+    }
 }
 
 bool TSeqFile::OpenRead(const std::string& path)
 {
     (void)Close();
+    FError = 0;
+    FOwnsFd = true;
     FFd = IoSeam().Open(path.c_str(), O_RDONLY | O_CLOEXEC, 0);
     if (FFd < 0) {
-        KeepFirstIoResult(errno);
+        FError = errno != 0 ? errno : EIO;
         return false;
     }
     FWriting = false;
@@ -51,18 +47,18 @@ bool TSeqFile::OpenRead(const std::string& path)
     return true;
 }
 
-bool TSeqFile::Create(const std::string& path)
+void TSeqFile::AttachWrite(int fd)
 {
     (void)Close();
-    FFd = IoSeam().Open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (FFd < 0) {
-        KeepFirstIoResult(errno);
-        return false;
-    }
+    FError = 0;
+    FFd = fd;
+    FOwnsFd = false;
     FWriting = true;
-    FFailed = false;
+    FFailed = fd < 0;
+    if (FFailed) {
+        FError = EBADF;
+    }
     FBegin = FEnd = 0;
-    return true;
 }
 
 int64_t TSeqFile::ReadSome(uint8_t* bytes, size_t count)
@@ -93,7 +89,7 @@ void TSeqFile::SizeBufferFor(size_t lineBytes)
 int64_t TSeqFile::Read(void* buffer, size_t count)
 {
     if (FFd < 0 || FWriting) {
-        KeepFirstIoResult(EBADF);
+        Fail(EBADF);
         return 0;
     }
     auto* out = static_cast<uint8_t*>(buffer);
@@ -127,7 +123,7 @@ int64_t TSeqFile::Read(void* buffer, size_t count)
 bool TSeqFile::Skip(int64_t count)
 {
     if (FFd < 0 || FWriting || count < 0) {
-        KeepFirstIoResult(EBADF);
+        Fail(EBADF);
         return false;
     }
     const int64_t held = static_cast<int64_t>(FEnd - FBegin);
@@ -178,11 +174,10 @@ bool TSeqFile::Flush()
 int64_t TSeqFile::Write(const void* buffer, size_t count)
 {
     if (FFd < 0 || !FWriting) {
-        KeepFirstIoResult(EBADF);
+        Fail(EBADF);
         return 0;
     }
     if (FFailed) {
-        KeepFirstIoResult(EIO);
         return 0;
     }
     const auto* in = static_cast<const uint8_t*>(buffer);
@@ -211,7 +206,7 @@ bool TSeqFile::Close()
     if (FWriting) {
         ok = Flush() && !FFailed;
     }
-    if (IoSeam().Close(FFd) != 0) {
+    if (FOwnsFd && IoSeam().Close(FFd) != 0) {
         if (ok) {
             Fail(errno);
         }

@@ -1,5 +1,5 @@
-// A byte-granular sequential file for KRO and RAW data: buffered, through the I/O seam, and
-// reporting every failure through the calling thread's pending I/O error.
+// A byte-granular sequential file for KRO and RAW data: buffered, through the I/O seam, keeping
+// the first failure as its own error.
 #pragma once
 
 #include <cstddef>
@@ -15,22 +15,25 @@ public:
     TSeqFile(const TSeqFile&) = delete;
     TSeqFile& operator=(const TSeqFile&) = delete;
 
-    /// Opens an existing file for reading. False (pending I/O error set) when it cannot.
+    /// Opens an existing file for reading. False (Error set) when it cannot.
     [[nodiscard]] bool OpenRead(const std::string& path);
-    /// Creates or truncates a file for writing. False (pending I/O error set) when it cannot.
-    [[nodiscard]] bool Create(const std::string& path);
+    /// Writes onto fd, an open descriptor that stays its owner's: Close flushes but does not
+    /// close it.
+    void AttachWrite(int fd);
     /// Reads up to count bytes; fewer only at the end of the file or on a failure (which
-    /// sets the pending I/O error). Returns the bytes delivered.
+    /// sets Error). Returns the bytes delivered.
     int64_t Read(void* buffer, size_t count);
     /// Skips count bytes of input; false at a failure or past the end.
     [[nodiscard]] bool Skip(int64_t count);
-    /// Appends count bytes (buffered). Returns count, or 0 once a write has failed (the
-    /// pending I/O error is set then and every later write also returns 0).
+    /// Appends count bytes (buffered). Returns count, or 0 once a write has failed (Error is
+    /// set then and every later write also returns 0).
     int64_t Write(const void* buffer, size_t count);
-    /// Flushes and closes. False when a flush or the close failed (pending I/O error set).
-    /// Safe twice or when nothing is open; true then.
+    /// Flushes and closes (an attached descriptor is only flushed and let go). False when a
+    /// flush or the close failed (Error set). Safe twice or when nothing is open; true then.
     [[nodiscard]] bool Close();
     bool IsOpen() const { return FFd >= 0; }
+    /// The errno value of the first failure since the file was opened (0 when none).
+    int Error() const { return FError; }
     /// Sizes the buffer for lines of lineBytes (between 64 KiB and 1 MiB); call before the
     /// first read or write.
     void SizeBufferFor(size_t lineBytes);
@@ -45,6 +48,8 @@ private:
     void Fail(int code);
 
     int FFd = -1;
+    bool FOwnsFd = true;
+    int FError = 0;
     bool FWriting = false;
     bool FFailed = false;
     std::vector<uint8_t> FBuffer;

@@ -1,5 +1,5 @@
-// The engine record's life cycle, its hooks, the dialogs in force, libtiff's silence and the
-// per-thread pending I/O error.
+// The engine record's life cycle, its hooks, the dialogs in force, libtiff's silence, and the
+// front that runs the streaming operations on InInfo and OutInfo and keeps their outcome.
 #include "engine/TavmorManager.h"
 
 #include <cstdarg>
@@ -7,11 +7,9 @@
 
 #include <tiffio.h>
 
-#include "engine/LineFormats.h"
+#include "engine/Streaming.h"
 
 namespace {
-thread_local int tPendingIoError = 0;
-
 void DiscardTiffMessage(const char*, const char*, va_list) { }
 } // namespace
 
@@ -24,18 +22,6 @@ void SilenceTiffLibrary()
     });
 }
 
-int IoResult()
-{
-    const int code = tPendingIoError;
-    tPendingIoError = 0;
-    return code;
-}
-
-void SetIoResult(int code)
-{
-    tPendingIoError = code;
-}
-
 TTavmor::TTavmor()
 {
     SilenceTiffLibrary();
@@ -44,7 +30,7 @@ TTavmor::TTavmor()
 TTavmor::~TTavmor()
 {
     CloseInFile();
-    (void)CloseOutFile();
+    FOut.Discard();
 }
 
 void TTavmor::Reset()
@@ -93,4 +79,61 @@ TEngineDialogs& TTavmor::UserDialogs()
 {
     static TSilentDialogs silent;
     return Dialogs ? *Dialogs : silent;
+}
+
+TOutputSpec TTavmor::OutputSpec() const
+{
+    TOutputSpec spec;
+    spec.Type = OutInfo.ImageType;
+    spec.Options.Compression = Lzw ? TCompression::Lzw : TCompression::None;
+    spec.Options.ForceBigTiff = ForceBigTiff;
+    spec.Durable = !ScratchOutputs;
+    return spec;
+}
+
+TRunContext TTavmor::RunContext()
+{
+    return TRunContext { Abort, *this, UserDialogs() };
+}
+
+TOutcome TTavmor::Keep(TOutcome outcome)
+{
+    Abort = outcome != TOutcome::Done;
+    return outcome;
+}
+
+TOutcome TTavmor::CopyRegion(int32_t X, int32_t Y, uint32_t Width, uint32_t Height,
+    const std::string& OutFolder, const std::string& Caption)
+{
+    TRunContext run = RunContext();
+    if (OutInfo.ImageType == FileType::NV) {
+        return Keep(TOutcome::Failed);
+    }
+    return Keep(Stream::CopyRegion(
+        run, InInfo, X, Y, Width, Height, OutputSpec(), OutFolder, Caption, OutInfo));
+}
+
+TOutcome TTavmor::SplitImage(uint32_t TileWidth, uint32_t TileHeight,
+    std::vector<std::string>& FileList, const std::string& OutFolder, const std::string& Caption)
+{
+    TRunContext run = RunContext();
+    if (OutInfo.ImageType == FileType::NV) {
+        return Keep(TOutcome::Failed);
+    }
+    const TOutcome outcome = Stream::SplitImage(
+        run, InInfo, TileWidth, TileHeight, OutputSpec(), OutFolder, Caption, FileList);
+    // The BigTIFF choice of this grid must not reach the next output.
+    ForceBigTiff = false;
+    return Keep(outcome);
+}
+
+TOutcome TTavmor::MergeTiles(uint32_t CountX, uint32_t CountY,
+    const std::vector<std::string>& Files, const std::string& OutFolder, const std::string& Caption)
+{
+    TRunContext run = RunContext();
+    if (OutInfo.ImageType == FileType::NV) {
+        return Keep(TOutcome::Failed);
+    }
+    return Keep(Stream::MergeTiles(
+        run, CountX, CountY, Files, OutputSpec(), OutFolder, Caption, InInfo.FileName, OutInfo));
 }

@@ -1,5 +1,6 @@
-// The engine record: input and output files, probes, line I/O, pixel repacking and the three
-// streaming operations (region copy, tile split, tile merge), with their event hooks.
+// The engine record: the program's current input and output, the output settings, the stop
+// flag and the five event hooks, in front of the probes, the line I/O and the three streaming
+// operations, which it runs and whose outcome it keeps in Abort.
 #pragma once
 
 #include <atomic>
@@ -7,14 +8,13 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "engine/EngineDialogs.h"
 #include "engine/FileInfo.h"
-
-class TLineReader;
-class TLineWriter;
+#include "engine/ImageFiles.h"
+#include "engine/Outcome.h"
+#include "engine/RunContext.h"
 
 using TTextEvent = std::function<void(const std::string&)>;
 using TShowProgressEvent = std::function<void(int32_t max, const std::string& caption)>;
@@ -25,19 +25,12 @@ using THideProgressEvent = std::function<void()>;
 /// calls it, so the library never prints.
 void SilenceTiffLibrary();
 
-/// Query-and-clear the calling thread's pending I/O error of the sequential-file layer
-/// (0 when none, else an errno value).
-int IoResult();
-/// Sets the calling thread's pending I/O error (used by the file layers).
-void SetIoResult(int code);
-
-/// One engine. The program keeps one for its whole run; split and merge create short-lived
-/// per-column engines that carry no hooks. All calls run on one thread; only Abort may be
-/// set from another (a signal handler or the window's Abort button).
-class TTavmor {
+/// One engine. The program keeps one for its whole run. All calls run on one thread; only
+/// Abort may be set from another (a signal handler or the window's Abort button).
+class TTavmor : public TEngineEvents {
 public:
     TTavmor();
-    ~TTavmor();
+    ~TTavmor() override;
     TTavmor(const TTavmor&) = delete;
     TTavmor& operator=(const TTavmor&) = delete;
 
@@ -47,6 +40,9 @@ public:
     TFileInfo OutInfo;
     bool Lzw = false; ///< a TIFF output is LZW-compressed
     bool ForceBigTiff = false; ///< the next TIFF output is a BigTIFF whatever its size
+    /// Outputs are scratch files of a job (a resize's tiles): their data need not reach the
+    /// disk before they take their names.
+    bool ScratchOutputs = false;
     std::atomic<bool> Abort { false };
 
     TTextEvent OnError;
@@ -76,73 +72,53 @@ public:
     /// Reads line Row (KRO and RAW ignore Row and read in sequence) into InInfo.ScanLine;
     /// returns the bytes delivered.
     int32_t ReadLine(int32_t Row);
-    /// Completes OutInfo for its ImageType, appends the extension to Name, checks and
-    /// creates the file and allocates the output buffer.
+    /// Completes OutInfo for its ImageType, appends the extension to Name, checks the name and
+    /// creates the output as a temporary that takes the name when it is closed.
     [[nodiscard]] bool OpenOutFile(const std::string& Name);
-    /// Closes the output if open (a TIFF is complete only then) and releases its buffer.
-    /// Returns false when the close itself failed (data may be lost); true otherwise,
-    /// also when nothing was open.
+    /// Completes the output and, unless Abort is set, gives it its name (otherwise removes it).
+    /// False when the output could not be completed or named; true also when nothing was open.
     bool CloseOutFile();
     /// Writes OutInfo.ScanLine as line Row; returns the bytes written.
     int32_t WriteLine(uint32_t Row);
-    /// Writes the 20-byte KRO header of OutInfo (called by OpenOutFile).
-    void WriteKroHeader();
     /// Converts Count pixels from Source's line at SourceX into Target's line at TargetX.
     static void RepackLine(const TFileInfo& Source, uint32_t SourceX, const TFileInfo& Target,
         uint32_t TargetX, uint32_t Count);
 
-    // Streaming operations; the outcome is Abort (false means success).
-    void CopyRegion(int32_t X, int32_t Y, uint32_t Width, uint32_t Height,
+    // Streaming operations: their outcome is returned and kept in Abort (false = success).
+    TOutcome CopyRegion(int32_t X, int32_t Y, uint32_t Width, uint32_t Height,
         const std::string& OutFolder, const std::string& Caption);
     /// Cuts the probed input into tiles of TileWidth x TileHeight pixels (clamped to the
-    /// image) in OutFolder, in the output kind of OutInfo, reading each input line once;
-    /// appends each tile's complete name to FileList, band by band. A failure or an abort
-    /// deletes the tiles of the band in progress and takes them off the list; the tiles of
-    /// completed bands stay. Window (or command-line) thread only.
-    void SplitImage(uint32_t TileWidth, uint32_t TileHeight, std::vector<std::string>& FileList,
+    /// image) in OutFolder, in the output kind of OutInfo, reading each input line once; the
+    /// tiles take their names together at the end, when FileList receives them. A failure or
+    /// an abort leaves no tile. Window (or command-line) thread only.
+    TOutcome SplitImage(uint32_t TileWidth, uint32_t TileHeight, std::vector<std::string>& FileList,
         const std::string& OutFolder, const std::string& Caption);
     /// Joins the CountX x CountY tiles found in Files (FindTileFile) into one image in
     /// OutFolder, named after the first file's base name, in the output kind of OutInfo, which
-    /// afterwards describes the file written. Refuses tiles of another size or depth than
-    /// the reference tiles, an output size beyond kMaxImageSide and an output that is one of
-    /// Files; a failure or an abort leaves no output. InInfo is left as it was. Window (or
-    /// command-line) thread only.
-    void MergeTiles(uint32_t CountX, uint32_t CountY, const std::vector<std::string>& Files,
+    /// afterwards describes the file written. A failure or an abort leaves no output. InInfo
+    /// is left as it was. Window (or command-line) thread only.
+    TOutcome MergeTiles(uint32_t CountX, uint32_t CountY, const std::vector<std::string>& Files,
         const std::string& OutFolder, const std::string& Caption);
 
+    /// The output kind and options that OutInfo.ImageType, Lzw and ForceBigTiff describe.
+    TOutputSpec OutputSpec() const;
+    /// The context the operations run in: this engine's Abort, hooks and dialogs.
+    TRunContext RunContext();
+
     // Firing the hooks: each does nothing when its hook is unset.
-    void FireError(const std::string& text);
-    void FireStatus(const std::string& text);
-    void FireShowProgress(int32_t max, const std::string& caption);
-    void FireUpdateProgress(int32_t position);
-    void FireHideProgress();
+    void FireError(const std::string& text) override;
+    void FireStatus(const std::string& text) override;
+    void FireShowProgress(int32_t max, const std::string& caption) override;
+    void FireUpdateProgress(int32_t position) override;
+    void FireHideProgress() override;
 
     /// The dialogs in force (Dialogs, or a silent set when it is null).
     TEngineDialogs& UserDialogs();
 
 private:
-    std::unique_ptr<TLineReader> InReader;
-    std::unique_ptr<TLineWriter> OutWriter;
-    std::vector<uint8_t> InBuffer;
-    std::vector<uint8_t> OutBuffer;
-};
+    /// Keeps an operation's outcome in Abort and returns it.
+    TOutcome Keep(TOutcome outcome);
 
-/// The tile (column, row) of a merge: the first name of Files, in order, whose upper-cased
-/// form contains "_X" + column + "Y" + row + "." + the upper-cased extension of the first
-/// file; "" when none does.
-std::string FindTileFile(const std::vector<std::string>& Files, uint32_t column, uint32_t row);
-
-/// Finds the tiles of a merge as FindTileFile does, after one pass over the list, so that
-/// looking up every tile of a large grid costs one pass instead of one pass per tile. Files
-/// must outlive the finder and stay unchanged.
-class TTileFinder {
-public:
-    explicit TTileFinder(const std::vector<std::string>& Files);
-    /// The same name as FindTileFile(Files, column, row).
-    std::string Find(uint32_t column, uint32_t row) const;
-
-private:
-    const std::vector<std::string>& Names;
-    /// Column digits + "Y" + row digits of each tile key found, to the first file holding it.
-    std::unordered_map<std::string, size_t> FirstWithKey;
+    TImageInput FIn;
+    TImageOutput FOut;
 };

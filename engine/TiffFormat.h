@@ -1,11 +1,12 @@
-// TIFF and BigTIFF through libtiff on descriptors of the I/O seam: the BigTIFF rule, the
-// examination shared by the probe and the reader, and the line reader and writer.
+// TIFF and BigTIFF: the BigTIFF rule, the examination shared by the probe and the reader, the
+// line reader and writer, and the TIFF row of the format table.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
+#include "engine/Formats.h"
 #include "engine/LineFormats.h"
 
 /// Whether a TIFF output of pixelBytes bytes of pixel data must be a BigTIFF.
@@ -48,3 +49,6 @@ inline constexpr uint64_t kMaxTiffBandBytes = uint64_t(256) << 20;
 /// The TIFF reader; maxBandBytes is lowered by tests to reach the line-at-a-time path.
 std::unique_ptr<TLineReader> MakeTiffReader(uint64_t maxBandBytes = kMaxTiffBandBytes);
 std::unique_ptr<TLineWriter> MakeTiffWriter();
+
+/// The TIFF row of the format table.
+const TFormat& TiffFormatRow();

@@ -1,16 +1,17 @@
-// Tile split: cuts the engine's input into a grid of tile files in one pass over its lines.
+// Tile split: cuts the input into a grid of tile files in one pass over its lines; the tiles
+// take their names together once the last band is written.
 #include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <new>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "engine/EngineTexts.h"
 #include "engine/OpenFileLimit.h"
+#include "engine/Repack.h"
 #include "engine/ScopeExit.h"
-#include "engine/TavmorManager.h"
+#include "engine/Streaming.h"
 #include "engine/TavmorUtils.h"
 
 namespace {
@@ -29,169 +30,152 @@ uint32_t PartCount(uint32_t total, uint32_t part)
     return total / part + (total % part != 0 ? 1 : 0);
 }
 
-bool EndsWith(const std::string& text, const std::string& tail)
-{
-    return text.size() >= tail.size()
-        && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
+using TTiles = std::vector<std::unique_ptr<TImageOutput>>;
 
 } // namespace
 
-void TTavmor::SplitImage(uint32_t TileWidth, uint32_t TileHeight,
-    std::vector<std::string>& FileList, const std::string& OutFolder, const std::string& Caption)
+namespace Stream {
+
+TOutcome SplitImage(TRunContext& run, const TFileInfo& input, uint32_t tileWidth,
+    uint32_t tileHeight, const TOutputSpec& out, const std::string& outFolder,
+    const std::string& caption, std::vector<std::string>& fileList)
 {
     RaiseOpenFileLimit();
-    // A pending I/O error left by earlier work must not be taken for one of this split, and
-    // whatever this split leaves pending it has reported already.
-    (void)IoResult();
-    TScopeExit clearPending([] { (void)IoResult(); });
-
-    if (!FileExists(InInfo.FileName) || !InInfo.ImageIsOk) {
-        FireError(EngineText::FileNotFoundOrBad);
-        Abort = true;
-        return;
+    if (!FileExists(input.FileName) || !input.ImageIsOk) {
+        return run.Fail(EngineText::FileNotFoundOrBad);
     }
-    if (TileWidth == 0 || TileHeight == 0) {
+    if (tileWidth == 0 || tileHeight == 0) {
         // The callers never ask for empty tiles; refuse rather than divide by zero.
-        Abort = true;
-        return;
+        return TOutcome::Failed;
     }
-    if (!OpenInFile(InInfo.FileName)) {
-        FireError(EngineText::ErrorOpeningInput);
-        Abort = true;
-        return;
+    TImageInput in;
+    if (!in.Open(input)) {
+        if (in.OutOfMemory()) {
+            run.Dialogs.ShowMessage(EngineText::InNotEnoughMemory);
+        }
+        return run.Fail(EngineText::ErrorOpeningInput);
     }
-    TScopeExit closeInput([this] { CloseInFile(); });
 
-    const uint32_t imageWidth = InInfo.Width;
-    const uint32_t imageHeight = InInfo.Height;
-    const uint32_t tileWidth = std::min(TileWidth, imageWidth);
-    const uint32_t tileHeight = std::min(TileHeight, imageHeight);
+    const uint32_t imageWidth = input.Width;
+    const uint32_t imageHeight = input.Height;
+    tileWidth = std::min(tileWidth, imageWidth);
+    tileHeight = std::min(tileHeight, imageHeight);
     const uint32_t columns = PartCount(imageWidth, tileWidth);
     const uint32_t rows = PartCount(imageHeight, tileHeight);
 
     // A band keeps one file per column open at once: refuse a grid the system cannot hold
     // before anything is created.
     if (OpenFilesAvailable() < uint64_t { columns } + kSpareOpenFiles) {
-        FireError(EngineText::TooManyTileColumns);
-        Abort = true;
-        return;
+        return run.Fail(EngineText::TooManyTileColumns);
     }
 
-    const std::string stem = OutFolder + BaseNameOf(InInfo.FileName) + "_";
-    std::vector<std::unique_ptr<TTavmor>> tiles;
+    const std::string stem = outFolder + BaseNameOf(input.FileName);
+    // Finished tiles wait, closed, under hidden names until the last band is written; every
+    // way out before that removes them with this list.
+    TTiles finished;
+    TTiles band;
     try {
-        tiles.reserve(columns);
-        for (uint32_t c = 0; c < columns; ++c) {
-            tiles.push_back(std::make_unique<TTavmor>());
-        }
+        finished.reserve(size_t { columns } * rows);
+        band.reserve(columns);
     } catch (const std::bad_alloc&) {
-        UserDialogs().ShowMessage(EngineText::NotEnoughMemory);
-        Abort = true;
-        return;
+        run.Dialogs.ShowMessage(EngineText::NotEnoughMemory);
+        return TOutcome::Failed;
+    } catch (const std::length_error&) {
+        run.Dialogs.ShowMessage(EngineText::NotEnoughMemory);
+        return TOutcome::Failed;
     }
 
-    FireShowProgress(static_cast<int32_t>(imageHeight), Caption);
-    ForceBigTiff = false;
-    // The BigTIFF choice of this grid must not reach the next output.
-    TScopeExit hideProgress([this] {
-        FireHideProgress();
-        ForceBigTiff = false;
-    });
+    run.Events.FireShowProgress(static_cast<int32_t>(imageHeight), caption);
+    TScopeExit hideProgress([&run] { run.Events.FireHideProgress(); });
+    // The first tile is the largest: its TIFF kind holds for the whole grid.
+    TOutputSpec spec = out;
+    spec.Options.ForceBigTiff = false;
 
     uint32_t inputLine = 0;
-    for (uint32_t r = 1; r <= rows && !Abort; ++r) {
+    for (uint32_t r = 1; r <= rows; ++r) {
+        if (run.StopAsked()) {
+            return TOutcome::Aborted;
+        }
         const uint32_t bandHeight = PartSize(r, rows, tileHeight, imageHeight);
-        const size_t firstOfBand = FileList.size();
-        // Until the band is complete its tiles are partial: close them, delete them and take
-        // them off the list, also when an exception leaves early.
-        bool bandComplete = false;
-        TScopeExit finishBand([&] {
-            bool closed = true;
-            for (auto& tile : tiles) {
-                closed = tile->CloseOutFile() && closed;
-            }
-            if (!closed && !Abort) {
-                FireError(EngineText::WriteToFileError);
-                Abort = true;
-            }
-            if (!closed || !bandComplete) {
-                for (size_t i = firstOfBand; i < FileList.size(); ++i) {
-                    (void)DeleteFileAt(FileList[i]);
-                }
-                FileList.resize(firstOfBand);
-            }
-        });
-
-        bool created = true;
+        band.clear();
         for (uint32_t c = 1; c <= columns; ++c) {
-            TTavmor& tile = *tiles[c - 1];
             const uint32_t width = PartSize(c, columns, tileWidth, imageWidth);
-            const std::string name = stem + std::to_string(width) + "X" + std::to_string(bandHeight)
-                + "_x" + std::to_string(c) + "y" + std::to_string(r);
-            tile.Dialogs = Dialogs;
-            tile.ForceBigTiff = ForceBigTiff;
-            tile.InInfo = InInfo;
-            tile.InInfo.ScanLine = nullptr; // the buffer stays the main engine's
-            tile.OutInfo.FileName = name; // OpenOutFile completes it once it gets that far
-            tile.OutInfo.ImageType = OutInfo.ImageType;
-            tile.OutInfo.Width = width;
-            tile.OutInfo.Height = bandHeight;
-            tile.Lzw = Lzw;
-            if (!tile.OpenOutFile(name)) {
-                FireError(EngineText::CantCreateFile + tile.OutInfo.FileName);
-                Abort = true;
-                created = false;
-                break;
+            const std::string name = TileFileName(stem, width, bandHeight, c, r);
+            auto tile = std::make_unique<TImageOutput>();
+            if (!tile->Open(name, width, bandHeight, input.Bits, spec, input.FileName, run)) {
+                const std::string shown =
+                    tile->Info().FileName.empty() ? name : tile->Info().FileName;
+                return run.Fail(EngineText::CantCreateFile + shown);
             }
-            FileList.push_back(tile.OutInfo.FileName);
-            // The first tile is the largest: its TIFF kind holds for the whole grid.
-            if (r == 1 && c == 1 && EndsWith(tile.OutInfo.FileName, ".big.tif")) {
-                ForceBigTiff = true;
+            if (r == 1 && c == 1 && tile->LargeLayout()) {
+                spec.Options.ForceBigTiff = true;
             }
-        }
-        if (!created) {
-            break;
+            band.push_back(std::move(tile));
         }
 
-        uint32_t linesWritten = 0;
-        for (uint32_t i = 0; i < bandHeight && !Abort; ++i) {
-            const int32_t got = ReadLine(static_cast<int32_t>(inputLine));
-            if (got < 0 || static_cast<uint32_t>(got) != InInfo.ScanLineSize) {
-                FireError(EngineText::InputFileReadError);
-                Abort = true;
-                break;
+        for (uint32_t i = 0; i < bandHeight; ++i) {
+            if (run.StopAsked()) {
+                return TOutcome::Aborted;
+            }
+            if (!in.ReadWholeLine(inputLine)) {
+                run.Dialogs.NoteDetail(input.FileName, ErrorText(in.Error()));
+                return run.Fail(EngineText::InputFileReadError);
             }
             ++inputLine;
             if (inputLine % kProgressEvery == 0) {
-                FireUpdateProgress(static_cast<int32_t>(inputLine));
-                if (Abort) {
-                    break;
+                run.Events.FireUpdateProgress(static_cast<int32_t>(inputLine));
+                if (run.StopAsked()) {
+                    return TOutcome::Aborted;
                 }
-                FireStatus(EngineText::ProcessingRow + std::to_string(r) + "/"
+                run.Events.FireStatus(EngineText::ProcessingRow + std::to_string(r) + "/"
                     + std::to_string(rows) + " (" + std::to_string(bandHeight - i) + ")");
             }
-            // An abort asked for in the status hook still lets this line reach every tile.
-            bool written = true;
             uint32_t x = 0;
-            for (auto& tile : tiles) {
-                const uint32_t width = tile->OutInfo.Width;
-                RepackLine(InInfo, x, tile->OutInfo, 0, width);
+            for (auto& tile : band) {
+                const uint32_t width = tile->Info().Width;
+                RepackLine(in.Info(), x, tile->Info(), 0, width);
                 x += width;
-                const int32_t count = tile->WriteLine(i);
-                if (IoResult() != 0 || count < 0
-                    || static_cast<uint32_t>(count) != tile->OutInfo.ScanLineSize) {
-                    FireError(EngineText::WriteToFileError);
-                    Abort = true;
-                    written = false;
-                    break;
+                if (!tile->WriteWholeLine(i)) {
+                    run.Dialogs.NoteDetail(tile->Info().FileName, ErrorText(tile->Error()));
+                    return run.Fail(EngineText::WriteToFileError);
                 }
             }
-            if (written) {
-                ++linesWritten;
-            }
         }
-        bandComplete = linesWritten == bandHeight;
-        FireUpdateProgress(static_cast<int32_t>(inputLine));
+        run.Events.FireUpdateProgress(static_cast<int32_t>(inputLine));
+        for (auto& tile : band) {
+            if (!tile->Park()) {
+                run.Dialogs.NoteDetail(tile->Info().FileName, ErrorText(tile->Error()));
+                return run.Fail(EngineText::WriteToFileError);
+            }
+            finished.push_back(std::move(tile));
+        }
     }
+    if (run.StopAsked()) {
+        return TOutcome::Aborted;
+    }
+
+    std::vector<TOutputCommit*> guards;
+    guards.reserve(finished.size());
+    for (auto& tile : finished) {
+        guards.push_back(&tile->Guard());
+    }
+    size_t failedAt = 0;
+    switch (TOutputCommit::CommitTogether(guards, failedAt)) {
+    case TCommitResult::Committed:
+        break;
+    case TCommitResult::Exists:
+        run.Dialogs.NoteDetail(finished[failedAt]->Info().FileName, "");
+        run.Dialogs.ShowMessage(EngineText::OutputExists);
+        return TOutcome::Failed;
+    case TCommitResult::Failed:
+        run.Dialogs.NoteDetail(
+            finished[failedAt]->Info().FileName, ErrorText(guards[failedAt]->Error()));
+        return run.Fail(EngineText::WriteToFileError);
+    }
+    for (auto& tile : finished) {
+        fileList.push_back(tile->Info().FileName);
+    }
+    return TOutcome::Done;
 }
+
+} // namespace Stream

@@ -69,7 +69,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     engine.CloseInFile();
     (void)engine.CloseOutFile();
-    (void)IoResult();
     FuzzTemp::Empty(outFolder);
     return 0;
 }

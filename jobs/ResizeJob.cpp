@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <memory>
 #include <new>
-#include <set>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -16,7 +15,9 @@
 
 #include "engine/EngineTexts.h"
 #include "engine/ScopeExit.h"
+#include "engine/Staging.h"
 #include "engine/TavmorUtils.h"
+#include "jobs/Derived.h"
 #include "jobs/JobTexts.h"
 #include "jobs/ResizePlan.h"
 #include "jobs/TavmorJobs.h"
@@ -48,22 +49,6 @@ bool SameFolder(const std::string& a, const std::string& b)
     return !ec && same;
 }
 
-/// Names of the regular files in a folder; none when it cannot be read. Never throws, since
-/// the clean-up runs on every way out of the job.
-std::vector<std::string> FileNamesIn(const std::string& folder)
-{
-    std::vector<std::string> names;
-    std::error_code ec;
-    std::filesystem::directory_iterator it(folder, ec);
-    for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
-        std::error_code typeError;
-        if (it->is_regular_file(typeError)) {
-            names.push_back(it->path().filename().string());
-        }
-    }
-    return names;
-}
-
 /// One slot of the worker pool: a running worker and the position of its tile in the list.
 struct TSlot {
     std::unique_ptr<TRawResize> Worker;
@@ -74,14 +59,16 @@ struct TSlot {
 /// the current image and is given back as the user's input on every way out.
 class TResizeRun {
 public:
-    explicit TResizeRun(TJobs& jobs)
+    TResizeRun(TJobs& jobs, const TResizeRequest& request)
         : Jobs(jobs)
         , Engine(jobs.Engine)
         , Host(jobs.Host)
+        , Request(request)
     {
     }
 
-    void Run();
+    /// Runs the job; the outcome, and the output's name when it is Done.
+    TJobResult Run();
 
 private:
     [[nodiscard]] bool Check();
@@ -96,17 +83,17 @@ private:
     /// Deletes one of the job's own files: nothing happens for "", a missing file or the
     /// user's input, whatever name it hides behind.
     void DeleteJobFile(const std::string& path) const;
-    /// Deletes what the job left in the temporary folder and the folder itself when it is
-    /// empty then; files that were there before the job stay.
+    /// Removes the run's temporary folder with whatever it still holds.
     void CleanTempFolder();
     bool AllSlotsEmpty() const;
 
     TJobs& Jobs;
     TTavmor& Engine;
     TJobHost& Host;
+    const TResizeRequest& Request;
 
-    std::string TempFolder; ///< ends with the separator
-    std::set<std::string> TempFilesBefore; ///< names in a temporary folder that existed
+    std::string OutFolder; ///< ends with the separator
+    std::string TempFolder; ///< the run's own, ends with the separator
     TFileInfo Saved; ///< the user's input
     bool Intermediate = false; ///< the current input is a file of this job
     uint32_t TargetWidth = 0;
@@ -116,23 +103,21 @@ private:
     std::vector<TSlot> Pool;
 };
 
-void TResizeRun::Run()
+TJobResult TResizeRun::Run()
 {
+    TJobResult result;
     if (!Check()) {
         Engine.Abort = true;
-        return;
+        return result;
     }
 
     // Set-up.
     Host.DisableButtons();
-    const TPanelValues& panel = Host.Panel();
     const TFileInfo& in = Engine.InInfo;
-    TargetWidth = std::max<uint32_t>(ToSide(panel.ResizeW), 1);
-    // The height that keeps this input's aspect ratio, worked out as the panel does it; the
-    // panel's own field may still describe an input chosen earlier.
-    const double ratio = static_cast<double>(in.Width) / static_cast<double>(TargetWidth);
-    TargetHeight = ToSide(std::llrint(static_cast<long double>(in.Height) / ratio));
-    Fast = panel.FastResize;
+    TargetWidth = std::max<uint32_t>(ToSide(Request.Width), 1);
+    // The height that keeps this input's aspect ratio, worked out as the panel does it.
+    TargetHeight = ToSide(Derived::ResizeHeightFor(in.Width, in.Height, TargetWidth));
+    Fast = Request.Fast;
     Stepping = ResizePlan::SteppingWidth(TargetWidth, Fast);
     Intermediate = false;
     Saved = in;
@@ -147,7 +132,8 @@ void TResizeRun::Run()
     TScopeExit end([this] {
         Pool.clear(); // waits for any worker still running
         Engine.InInfo = Saved;
-        Jobs.SetOutputOptions(); // the tiling passes switched the engine to RAW
+        Engine.ScratchOutputs = false;
+        Jobs.SetOutputOptions(Request.Output); // the tiling passes switched the engine to RAW
         Host.EnableButtons();
         CleanTempFolder();
     });
@@ -174,6 +160,11 @@ void TResizeRun::Run()
         FinalPass(plan);
         break;
     }
+    result.Outcome = Engine.Abort ? TOutcome::Failed : TOutcome::Done;
+    if (!Engine.Abort) {
+        result.Outputs.push_back(Engine.OutInfo.FileName);
+    }
+    return result;
 }
 
 bool TResizeRun::Check()
@@ -183,9 +174,9 @@ bool TResizeRun::Check()
         Jobs.ShowError(EngineText::FileNotFoundOrBad);
         return false;
     }
-    Jobs.SetOutputOptions();
-    const std::string outFolder = Jobs.OutputFolderFor(in.FileName);
-    if (SameFolder(outFolder, DirectoryOf(in.FileName))
+    Jobs.SetOutputOptions(Request.Output);
+    OutFolder = Jobs.OutputFolderFor(in.FileName, Request.Output.Folder);
+    if (SameFolder(OutFolder, DirectoryOf(in.FileName))
         && Engine.OutInfo.ImageType == in.ImageType) {
         Host.ShowErrorDialog(EngineText::CannotOverwriteInput);
         return false;
@@ -194,18 +185,19 @@ bool TResizeRun::Check()
         Host.ShowErrorDialog(JobText::ResizeTooSmall);
         return false;
     }
-    TempFolder = outFolder + JobText::ResizeTempFolder + kPathSeparator;
-    TempFilesBefore.clear();
+    // A folder of this run's own, named after the job's folder and something unique, which no
+    // other run enters; one that a killed run left is removed by the next run here.
+    const std::string scratch = NewScratchName(OutFolder, JobText::ResizeTempFolder);
     std::error_code ec;
-    if (DirectoryExists(TempFolder)) {
-        // Left by an earlier run that could not finish: what it holds is not this job's.
-        for (const std::string& name : FileNamesIn(TempFolder)) {
-            TempFilesBefore.insert(name);
+    if (scratch.empty() || !std::filesystem::create_directory(scratch, ec) || ec) {
+        if (!scratch.empty()) {
+            ReleaseTemporaryName(OutFolder);
         }
-    } else if (!std::filesystem::create_directory(TempFolder, ec) || ec) {
-        Host.ShowErrorDialog(JobText::CannotCreateTempDir + TempFolder);
+        Host.ShowErrorDialog(JobText::CannotCreateTempDir
+            + (scratch.empty() ? OutFolder + JobText::ResizeTempFolder : scratch));
         return false;
     }
+    TempFolder = scratch + kPathSeparator;
     return true;
 }
 
@@ -214,8 +206,9 @@ void TResizeRun::TilingPass(const ResizePlan::TPass& pass, long double divider)
     TFileInfo& in = Engine.InInfo;
     std::vector<std::string> tiles;
     std::vector<std::string> resized;
-    // Tiles and intermediates are RAW files; the compression choice stays as it is.
+    // Tiles and intermediates are RAW scratch files; the compression choice stays as it is.
     Engine.OutInfo.ImageType = FileType::RAW;
+    Engine.ScratchOutputs = true;
     Engine.SplitImage(pass.TileWidth, pass.TileHeight, tiles, TempFolder, JobText::ResizeStepSplit);
 
     if (!Engine.Abort) {
@@ -382,6 +375,7 @@ void TResizeRun::FinalPass(const ResizePlan::TFinal& plan)
         std::string copy;
         if (!Intermediate) {
             Engine.OutInfo.ImageType = FileType::RAW;
+            Engine.ScratchOutputs = true;
             Engine.CopyRegion(0, 0, in.Width, in.Height, TempFolder, JobText::ResizeStepSplit);
             if (Engine.Abort) {
                 return;
@@ -412,10 +406,10 @@ void TResizeRun::FinalPass(const ResizePlan::TFinal& plan)
         }
     }
 
-    Jobs.SetOutputOptions();
+    Jobs.SetOutputOptions(Request.Output);
+    Engine.ScratchOutputs = false;
     if (!Engine.Abort) {
-        Engine.CopyRegion(0, 0, in.Width, in.Height, Jobs.OutputFolderFor(Saved.FileName),
-            JobText::ResizeStepFinal);
+        Engine.CopyRegion(0, 0, in.Width, in.Height, OutFolder, JobText::ResizeStepFinal);
     }
     if (Intermediate) {
         DeleteJobFile(in.FileName);
@@ -439,15 +433,12 @@ void TResizeRun::CleanTempFolder()
     if (TempFolder.empty()) {
         return;
     }
-    // A worker that failed while saving may have left part of its result.
-    for (const std::string& name : FileNamesIn(TempFolder)) {
-        if (TempFilesBefore.count(name) == 0) {
-            DeleteJobFile(TempFolder + name);
-        }
-    }
-    // Removes nothing when files of an earlier run are still inside.
+    // Everything inside is this run's: a worker that failed while saving may have left part of
+    // its result, an abort the tiles of a pass.
     std::error_code ec;
-    std::filesystem::remove(TempFolder, ec);
+    std::filesystem::remove_all(TempFolder, ec);
+    ReleaseTemporaryName(OutFolder);
+    TempFolder.clear();
 }
 
 bool TResizeRun::AllSlotsEmpty() const
@@ -458,8 +449,17 @@ bool TResizeRun::AllSlotsEmpty() const
 
 } // namespace
 
-void TJobs::RunResize()
+TJobResult TJobs::RunResize(const TResizeRequest& request)
 {
-    TResizeRun run(*this);
-    run.Run();
+    if (FRunning) {
+        return {};
+    }
+    FRunning = true;
+    TScopeExit running([this] { FRunning = false; });
+    TResizeRun run(*this, request);
+    TJobResult result = run.Run();
+    if (result.Outcome != TOutcome::Done) {
+        Engine.Abort = true;
+    }
+    return result;
 }

@@ -1,52 +1,39 @@
-// The Start handler and the Convert, Crop, Split and Merge jobs, the derived panel numbers and
-// the progress, pause and abort logic that the window and the command line share.
+// Convert, Crop, Split and Merge over the current input, the output settings and folder they
+// share, the input selection and the progress, pause and abort logic behind the engine's hooks.
 #include "jobs/TavmorJobs.h"
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdint>
 #include <thread>
-#include <utility>
 
 #include "engine/EngineTexts.h"
+#include "engine/Formats.h"
 #include "engine/ScopeExit.h"
 #include "engine/TavmorUtils.h"
 #include "jobs/JobTexts.h"
+#include "jobs/OutputNames.h"
 
 namespace {
 
-// The tile fields cannot hold more than this; the recalculation keeps them inside it.
-constexpr int64_t kMaxTileSide = 1000000;
-// Below this a tile or target size is still being typed; the derived numbers wait for it.
-constexpr int64_t kMinDerivedSide = 256;
 // While paused the job wakes this often to let Continue and Abort through.
 constexpr auto kPauseSleep = std::chrono::milliseconds(50);
 
-/// Number of tiles of `tile` pixels needed to cover `side` pixels (tile > 0).
-int64_t TileCount(int64_t side, int64_t tile)
-{
-    return side / tile + (side % tile != 0 ? 1 : 0);
-}
-
-/// Nearest integer with halves to the even neighbour (the rounding mode in force is the
-/// default one, to nearest).
-int64_t RoundHalfEven(long double v)
-{
-    return static_cast<int64_t>(std::nearbyint(v));
-}
-
-/// A panel value narrowed to an engine size; the panels keep their values in range, this
+/// A request's value narrowed to an engine size; the fields keep their values in range, this
 /// only keeps an out-of-range value from wrapping.
 uint32_t ToSize(int64_t v)
 {
-    if (v < 0) {
-        return 0;
+    return static_cast<uint32_t>(std::clamp<int64_t>(v, 0, UINT32_MAX));
+}
+
+TJobResult ResultOf(TOutcome outcome, std::vector<std::string> outputs = {})
+{
+    TJobResult result;
+    result.Outcome = outcome;
+    if (outcome == TOutcome::Done) {
+        result.Outputs = std::move(outputs);
     }
-    if (v > static_cast<int64_t>(UINT32_MAX)) {
-        return UINT32_MAX;
-    }
-    return static_cast<uint32_t>(v);
+    return result;
 }
 
 } // namespace
@@ -64,202 +51,124 @@ TJobs::TJobs(TTavmor& engine, TJobHost& host)
     Engine.OnHideProgress = [this]() { HideProgress(); };
 }
 
-void TJobs::btStartClick()
+TJobResult TJobs::Refuse(const std::string& text)
 {
-    // The window pumps messages inside a job, so a second Start can arrive while one runs.
+    ShowError(text);
+    Engine.Abort = true;
+    return ResultOf(TOutcome::Failed);
+}
+
+void TJobs::SetOutputOptions(const TOutputRequest& output)
+{
+    const TFoundKind found = FindOutputKind(output.Kind);
+    Engine.OutInfo.ImageType = found.Format ? found.Format->Type : FileType::NV;
+    Engine.Lzw = found.Kind && found.Kind->Compression == TCompression::Lzw;
+}
+
+std::string TJobs::OutputFolderFor(const std::string& fileName, const std::string& chosen) const
+{
+    return ::OutputFolderFor(fileName, chosen);
+}
+
+TJobResult TJobs::RunRegionCopy(
+    const TOutputRequest& output, int64_t x, int64_t y, int64_t width, int64_t height)
+{
+    Host.DisableButtons();
+    TScopeExit enable([this] { Host.EnableButtons(); });
+    SetOutputOptions(output);
+    const std::string folder = OutputFolderFor(Engine.InInfo.FileName, output.Folder);
+    const TOutcome outcome =
+        Engine.CopyRegion(static_cast<int32_t>(std::clamp<int64_t>(x, 0, INT32_MAX)),
+            static_cast<int32_t>(std::clamp<int64_t>(y, 0, INT32_MAX)), ToSize(width),
+            ToSize(height), folder, "");
+    return ResultOf(outcome, { Engine.OutInfo.FileName });
+}
+
+TJobResult TJobs::RunConvert(const TConvertRequest& request)
+{
     if (FRunning) {
-        return;
+        return ResultOf(TOutcome::Failed);
     }
     FRunning = true;
     TScopeExit running([this] { FRunning = false; });
-
-    ShowStatus("");
-    TPanelValues& panel = Host.Panel();
-    if (!panel.BrowseDirectory.empty() && !DirectoryExists(panel.BrowseDirectory)) {
-        ShowError(JobText::OutputDirMissing);
-        return;
-    }
-    SetOutputOptions();
-
-    switch (panel.CurrentPanel) {
-    case TPanel::Convert:
-        RunRegionCopy(0, 0, Engine.InInfo.Width, Engine.InInfo.Height);
-        break;
-    case TPanel::Crop:
-        RunCrop();
-        break;
-    case TPanel::Resize:
-        RunResize();
-        break;
-    case TPanel::Split: {
-        jvSplitWidthChange(TPanelField::SplitWidth);
-        std::vector<std::string> list;
-        RunSplit(list);
-        break;
-    }
-    case TPanel::Merge:
-        RunMerge();
-        break;
-    case TPanel::About:
-        // No job behind this panel; there is no outcome to report.
-        return;
-    }
-
-    ShowStatus(Engine.Abort ? JobText::OperationAborted : JobText::OperationCompleted);
-    HideProgress();
-    Host.EnableButtons();
+    return RunRegionCopy(request.Output, 0, 0, Engine.InInfo.Width, Engine.InInfo.Height);
 }
 
-void TJobs::SetOutputOptions()
+TJobResult TJobs::RunCrop(const TCropRequest& request)
 {
-    Engine.OutInfo.ImageType = FileType::NV;
-    Engine.Lzw = false;
-    switch (Host.Panel().Output) {
-    case TOutputChoice::Tif:
-        Engine.OutInfo.ImageType = FileType::TIF;
-        break;
-    case TOutputChoice::TifLzw:
-        Engine.OutInfo.ImageType = FileType::TIF;
-        Engine.Lzw = true;
-        break;
-    case TOutputChoice::Kro:
-        Engine.OutInfo.ImageType = FileType::KRO;
-        break;
-    case TOutputChoice::Raw:
-        Engine.OutInfo.ImageType = FileType::RAW;
-        break;
+    if (FRunning) {
+        return ResultOf(TOutcome::Failed);
     }
-}
-
-std::string TJobs::OutputFolderFor(const std::string& fileName) const
-{
-    const std::string& chosen = Host.Panel().EditOutputFolder;
-    std::string folder =
-        (!chosen.empty() && DirectoryExists(chosen)) ? chosen : DirectoryOf(fileName);
-    if (folder.empty()) {
-        // A name without a folder lives in the working folder; a lone separator would be
-        // the root of the file system.
-        return std::string { '.', kPathSeparator };
-    }
-    if (folder.back() != kPathSeparator) {
-        folder += kPathSeparator;
-    }
-    return folder;
-}
-
-void TJobs::RunRegionCopy(int64_t x, int64_t y, int64_t width, int64_t height)
-{
-    Host.DisableButtons();
-    TScopeExit enable([this] { Host.EnableButtons(); });
-    const std::string folder = OutputFolderFor(Engine.InInfo.FileName);
-    Engine.CopyRegion(static_cast<int32_t>(std::clamp<int64_t>(x, 0, INT32_MAX)),
-        static_cast<int32_t>(std::clamp<int64_t>(y, 0, INT32_MAX)), ToSize(width), ToSize(height),
-        folder, "");
-}
-
-void TJobs::RunCrop()
-{
-    const TPanelValues& panel = Host.Panel();
+    FRunning = true;
+    TScopeExit running([this] { FRunning = false; });
     const int64_t w = Engine.InInfo.Width;
     const int64_t h = Engine.InInfo.Height;
-    const int64_t x = panel.CropX;
-    const int64_t y = panel.CropY;
-    const int64_t cw = panel.CropW;
-    const int64_t ch = panel.CropH;
+    const int64_t x = request.X;
+    const int64_t y = request.Y;
+    const int64_t cw = request.Width;
+    const int64_t ch = request.Height;
 
-    // The fields keep the point at 0 or more and the size at 1 or more; the lower bounds are
-    // tested as well so that a caller without those fields gets the same messages.
-    std::string refusal;
+    // The window's fields keep the point at 0 or more and the size at 1 or more; the lower
+    // bounds are tested as well so that every caller gets the same messages.
     if (x < 0 || x > w - 1) {
-        refusal = JobText::CropXRange + std::to_string(w);
-    } else if (y < 0 || y > h - 1) {
-        refusal = JobText::CropYRange + std::to_string(h);
-    } else if (cw < 1 || x + cw > w) {
-        refusal = JobText::CropWidthRange + std::to_string(w - x);
-    } else if (ch < 1 || y + ch > h) {
-        refusal = JobText::CropHeightRange + std::to_string(h - y);
+        return Refuse(JobText::CropXRange + std::to_string(w));
     }
-    if (!refusal.empty()) {
-        ShowError(refusal);
-        Engine.Abort = true;
-        return;
+    if (y < 0 || y > h - 1) {
+        return Refuse(JobText::CropYRange + std::to_string(h));
     }
-    RunRegionCopy(x, y, cw, ch);
+    if (cw < 1 || x + cw > w) {
+        return Refuse(JobText::CropWidthRange + std::to_string(w - x));
+    }
+    if (ch < 1 || y + ch > h) {
+        return Refuse(JobText::CropHeightRange + std::to_string(h - y));
+    }
+    return RunRegionCopy(request.Output, x, y, cw, ch);
 }
 
-void TJobs::RunSplit(std::vector<std::string>& list)
+TJobResult TJobs::RunSplit(const TSplitRequest& request)
 {
+    if (FRunning) {
+        return ResultOf(TOutcome::Failed);
+    }
+    FRunning = true;
+    TScopeExit running([this] { FRunning = false; });
     Host.DisableButtons();
     TScopeExit enable([this] { Host.EnableButtons(); });
-    const TPanelValues& panel = Host.Panel();
-    const std::string folder = OutputFolderFor(Engine.InInfo.FileName);
-    Engine.SplitImage(std::max<uint32_t>(ToSize(panel.SplitWidth), 1),
-        std::max<uint32_t>(ToSize(panel.SplitHeight), 1), list, folder, "");
+    SetOutputOptions(request.Output);
+    const std::string folder = OutputFolderFor(Engine.InInfo.FileName, request.Output.Folder);
+    std::vector<std::string> tiles;
+    const TOutcome outcome = Engine.SplitImage(std::max<uint32_t>(ToSize(request.TileWidth), 1),
+        std::max<uint32_t>(ToSize(request.TileHeight), 1), tiles, folder, "");
+    return ResultOf(outcome, std::move(tiles));
 }
 
-void TJobs::RunMerge()
+TJobResult TJobs::RunMerge(const TMergeRequest& request)
 {
-    const TPanelValues& panel = Host.Panel();
-    const std::vector<std::string>& files = panel.SelectedFiles;
-    if (files.empty()) {
-        return;
+    if (FRunning) {
+        return ResultOf(TOutcome::Failed);
     }
-    const int64_t cx = panel.MergeX;
-    const int64_t cy = panel.MergeY;
-    const int64_t wanted = cx * cy;
+    FRunning = true;
+    TScopeExit running([this] { FRunning = false; });
+    const std::vector<std::string>& files = request.Files;
+    if (files.empty()) {
+        // Nothing selected: there is no job, and nothing to report.
+        return ResultOf(TOutcome::Failed);
+    }
+    const int64_t wanted = request.CountX * request.CountY;
     const int64_t selected = static_cast<int64_t>(files.size());
     if (wanted != selected) {
         const char* first = wanted > selected ? JobText::FilesMissing : JobText::TooManyFiles;
-        ShowError(std::string(first) + JobText::LineBreak + JobText::PleaseSelect
+        return Refuse(std::string(first) + JobText::LineBreak + JobText::PleaseSelect
             + std::to_string(wanted) + JobText::FilesWord);
-        Engine.Abort = true;
-        return;
     }
 
     Host.DisableButtons();
     TScopeExit enable([this] { Host.EnableButtons(); });
-    const std::string folder = OutputFolderFor(files.front());
-    Engine.MergeTiles(ToSize(cx), ToSize(cy), files, folder, "");
-}
-
-void TJobs::jvSplitWidthChange(TPanelField sender)
-{
-    const TFileInfo& in = Engine.InInfo;
-    if (!in.ImageIsOk) {
-        return;
-    }
-    const int64_t w = in.Width;
-    const int64_t h = in.Height;
-    TPanelValues& panel = Host.Panel();
-
-    switch (sender) {
-    case TPanelField::SplitWidth:
-    case TPanelField::SplitHeight: {
-        int64_t& size = sender == TPanelField::SplitWidth ? panel.SplitWidth : panel.SplitHeight;
-        const int64_t side = sender == TPanelField::SplitWidth ? w : h;
-        if (size > side) {
-            size = side;
-        }
-        if (size > kMaxTileSide) {
-            size = kMaxTileSide;
-        }
-        if (panel.SplitWidth >= kMinDerivedSide && panel.SplitHeight >= kMinDerivedSide) {
-            panel.SplitX = TileCount(w, panel.SplitWidth);
-            panel.SplitY = TileCount(h, panel.SplitHeight);
-        }
-        break;
-    }
-    case TPanelField::ResizeW:
-        if (panel.ResizeW >= kMinDerivedSide && w > 0) {
-            // The ratio in double, the division by it in extended precision.
-            const double ratio = static_cast<double>(w) / static_cast<double>(panel.ResizeW);
-            panel.ResizeH = RoundHalfEven(static_cast<long double>(h) / ratio);
-        }
-        break;
-    default:
-        return;
-    }
-    Host.PanelValuesChanged();
+    SetOutputOptions(request.Output);
+    const std::string folder = OutputFolderFor(files.front(), request.Output.Folder);
+    const TOutcome outcome =
+        Engine.MergeTiles(ToSize(request.CountX), ToSize(request.CountY), files, folder, "");
+    return ResultOf(outcome, { Engine.OutInfo.FileName });
 }
 
 bool TJobs::SelectInputFile(const std::string& fileName)
@@ -284,9 +193,13 @@ bool TJobs::SelectInputFile(const std::string& fileName)
     }
     if (in.ImageIsOk) {
         ShowStatus(JobText::ImageIsValid);
-        jvSplitWidthChange(TPanelField::SplitWidth);
     }
     return in.ImageIsOk;
+}
+
+void TJobs::ClearInput()
+{
+    Engine.InInfo = TFileInfo {};
 }
 
 void TJobs::ShowProgress(int32_t max, const std::string& desc)

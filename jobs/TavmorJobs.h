@@ -1,6 +1,6 @@
-// The five operations as the window runs them: the Start handler, output settings and
-// folder, Convert, Crop, Split, Merge and Resize, the derived panel numbers and the
-// progress, pause and abort logic behind the engine's hooks.
+// The five operations as users run them, each taking its request and returning its result:
+// Convert, Crop, Split, Merge and Resize over the current input, with the output settings and
+// folder they share and the progress, pause and abort logic behind the engine's hooks.
 #pragma once
 
 #include <atomic>
@@ -9,6 +9,7 @@
 
 #include "engine/TavmorManager.h"
 #include "jobs/JobHost.h"
+#include "jobs/JobRequests.h"
 
 class TJobs {
 public:
@@ -21,27 +22,34 @@ public:
     /// Concurrent resize workers (1).
     int NumOfCores = 1;
 
-    /// True while btStartClick runs; a second Start is refused meanwhile.
+    /// True while a job runs; a second one is refused meanwhile.
     bool Running() const { return FRunning; }
 
-    /// The Start handler: runs the job of the current panel and reports the outcome.
-    void btStartClick();
-    void SetOutputOptions();
-    /// The folder, ending in the separator, for the output of a job whose input is fileName.
-    std::string OutputFolderFor(const std::string& fileName) const;
-    void RunRegionCopy(int64_t x, int64_t y, int64_t width, int64_t height);
-    void RunCrop();
-    void RunSplit(std::vector<std::string>& list);
-    void RunMerge();
-    void RunResize();
+    // The operations. Each works on the current input (Engine.InInfo, chosen with
+    // SelectInputFile), reports through the host and returns its outcome; Engine.Abort is set
+    // whenever the outcome is not Done.
+    TJobResult RunConvert(const TConvertRequest& request);
+    /// Checks the rectangle against the input first, refusing with the first failed check.
+    TJobResult RunCrop(const TCropRequest& request);
+    TJobResult RunSplit(const TSplitRequest& request);
+    /// Checks that the number of files fits the grid first.
+    TJobResult RunMerge(const TMergeRequest& request);
+    TJobResult RunResize(const TResizeRequest& request);
 
-    /// Recomputes the derived panel numbers after the field `sender` changed.
-    void jvSplitWidthChange(TPanelField sender);
+    /// Writes the output kind and its compression into the engine (its OutInfo.ImageType and
+    /// Lzw); an unknown kind gives FileType::NV.
+    void SetOutputOptions(const TOutputRequest& output);
+    /// The folder, ending in the separator, for the output of a job whose input is fileName:
+    /// chosen when it names an existing folder, else the input's own.
+    std::string OutputFolderFor(const std::string& fileName, const std::string& chosen) const;
+
     /// The single-file input selection after its dialog: probes fileName into Engine.InInfo
     /// (the RAW question goes to Engine.Dialogs), refuses an image with a zero or too large
-    /// side through ShowError and, for a valid input, shows "Image is valid" and recomputes
-    /// the derived numbers. A missing file changes nothing. Returns InInfo.ImageIsOk.
+    /// side through ShowError and, for a valid input, shows "Image is valid". A missing file
+    /// changes nothing. Returns InInfo.ImageIsOk.
     [[nodiscard]] bool SelectInputFile(const std::string& fileName);
+    /// Forgets the current input, so that a job started now refuses as with none chosen.
+    void ClearInput();
 
     // Progress, status, pause and abort (the engine's hooks lead here).
     void ShowProgress(int32_t max, const std::string& desc);
@@ -57,5 +65,11 @@ public:
     void ConfirmAbort(bool yes);
 
 private:
+    /// Copies the rectangle into one output of the request's kind.
+    TJobResult RunRegionCopy(
+        const TOutputRequest& output, int64_t x, int64_t y, int64_t width, int64_t height);
+    /// Refusal before any file is touched: shown, Abort set, Failed.
+    TJobResult Refuse(const std::string& text);
+
     bool FRunning = false;
 };

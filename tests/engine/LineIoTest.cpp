@@ -1,10 +1,11 @@
 // Line input and output: KRO header bytes, the TIFF tag set, the BigTIFF rule, reading past
-// the end, rows in any order, create failures and the pending I/O error.
+// the end, rows in any order, create failures and the sequential file's own error.
 #include <cstdint>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <string>
-#include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include <tiffio.h>
@@ -13,6 +14,7 @@
 
 #include "engine/EngineTexts.h"
 #include "engine/KroFormat.h"
+#include "engine/ScopeExit.h"
 #include "engine/SeqFile.h"
 #include "engine/TavmorManager.h"
 #include "engine/TiffFormat.h"
@@ -109,7 +111,6 @@ TEST(ReadLine, RawPastItsEndDeliversAShortLineThenNothing)
     EXPECT_EQ(p.Engine.ReadLine(0), 9);
     EXPECT_EQ(p.Engine.ReadLine(1), 4);
     EXPECT_EQ(p.Engine.ReadLine(2), 0);
-    EXPECT_EQ(IoResult(), 0); // the end of a file is no failure
     p.Engine.CloseInFile();
     p.Engine.CloseInFile(); // safe twice
     EXPECT_EQ(p.Engine.ReadLine(0), 0);
@@ -297,7 +298,10 @@ TEST(OpenOutFile, NamesTheTiffByTheBigTiffRule)
         EXPECT_EQ(p.Engine.OutInfo.FileName, out.File(c.name));
         EXPECT_TRUE(p.Engine.OutOpen);
         EXPECT_EQ(p.Engine.OutInfo.ScanLineSize, c.width * 3);
-        // Only the header is on disk yet: its version word tells the kind.
+        // Nothing has the name before the output is closed; then the header's version word
+        // tells the kind.
+        EXPECT_TRUE(out.Names().empty());
+        EXPECT_TRUE(p.Engine.CloseOutFile());
         std::vector<uint8_t> bytes = ReadBytes(out.File(c.name));
         ASSERT_GE(bytes.size(), 4u);
         EXPECT_EQ(bytes[2], std::string(c.name).find(".big.") != std::string::npos ? 43 : 42);
@@ -355,7 +359,6 @@ TEST(OpenOutFile, CreateFailureIsAWriteErrorAndLeavesNothing)
         EXPECT_EQ(p.Dialogs.Messages, std::vector<std::string> { "Write to file error" });
         EXPECT_TRUE(hooks.Errors.empty());
         EXPECT_TRUE(out.Names().empty());
-        EXPECT_EQ(IoResult(), 0);
         EXPECT_TRUE(p.Engine.CloseOutFile());
         EXPECT_TRUE(p.Engine.CloseOutFile()); // safe twice
     }
@@ -427,30 +430,32 @@ TEST(OpenOutFile, TheOutputTakesTheInputsDepthAndItsOwnLayout)
     }
 }
 
-TEST(IoResult, WriteFailuresLeaveTheErrnoPendingUntilQueried)
+/// A new empty file open for writing; the caller closes it.
+int CreateFd(const std::string& path)
+{
+    return ::open(path.c_str(), O_CREAT | O_TRUNC | O_RDWR | O_CLOEXEC, 0644);
+}
+
+TEST(SeqFile, KeepsItsFirstWriteFailure)
 {
     TTempDir dir;
     TFaultSeam seam;
     seam.FailWriteAt = 1;
     seam.Error = ENOSPC;
-    TSeamInstaller installed(seam);
-    TSeqFile file;
-    ASSERT_TRUE(file.Create(dir.File("f.raw")));
-    const std::vector<uint8_t> bytes(3 << 20, 1); // more than the buffer: written at once
-    EXPECT_EQ(file.Write(bytes.data(), bytes.size()), 0);
-    EXPECT_EQ(file.Write(bytes.data(), 10), 0); // nothing more after a failure
-    EXPECT_FALSE(file.Close());
-    EXPECT_EQ(IoResult(), ENOSPC);
-    EXPECT_EQ(IoResult(), 0); // the query cleared it
-}
-
-TEST(IoResult, IsKeptPerThread)
-{
-    SetIoResult(EIO);
-    int other = -1;
-    std::thread([&] { other = IoResult(); }).join();
-    EXPECT_EQ(other, 0);
-    EXPECT_EQ(IoResult(), EIO);
+    const int fd = CreateFd(dir.File("f.raw"));
+    ASSERT_GE(fd, 0);
+    {
+        TSeamInstaller installed(seam);
+        TSeqFile file;
+        file.AttachWrite(fd);
+        const std::vector<uint8_t> bytes(3 << 20, 1); // more than the buffer: written at once
+        EXPECT_EQ(file.Write(bytes.data(), bytes.size()), 0);
+        EXPECT_EQ(file.Write(bytes.data(), 10), 0); // nothing more after a failure
+        EXPECT_FALSE(file.Close());
+        EXPECT_EQ(file.Error(), ENOSPC);
+    }
+    // An attached descriptor stays its owner's.
+    EXPECT_EQ(::close(fd), 0);
 }
 
 TEST(SeqFile, BufferedLinesArriveWholeAndInOrder)
@@ -458,8 +463,11 @@ TEST(SeqFile, BufferedLinesArriveWholeAndInOrder)
     TTempDir dir;
     std::vector<uint8_t> expected;
     {
+        const int fd = CreateFd(dir.File("f.raw"));
+        ASSERT_GE(fd, 0);
+        TScopeExit closeFd([fd] { ::close(fd); });
         TSeqFile file;
-        ASSERT_TRUE(file.Create(dir.File("f.raw")));
+        file.AttachWrite(fd);
         // Line sizes around the buffer size, so that lines straddle every flush.
         for (size_t size :
             { size_t(5), size_t(1) << 20, (size_t(1) << 20) - 3, size_t(7), size_t(3) << 19 }) {
@@ -482,7 +490,7 @@ TEST(SeqFile, BufferedLinesArriveWholeAndInOrder)
     EXPECT_EQ(file.Read(got.data() + 100, got.size() - 100), int64_t(expected.size() - 105));
     got.resize(expected.size() - 5);
     EXPECT_EQ(got, std::vector<uint8_t>(expected.begin() + 5, expected.end()));
-    EXPECT_EQ(IoResult(), 0);
+    EXPECT_EQ(file.Error(), 0);
 }
 
 TEST(SilenceTiffLibrary, LibtiffPrintsNothingForBrokenFiles)

@@ -340,7 +340,6 @@ TEST(CopyRegion, WriteFailureReportsAndLeavesNoOutput)
         EXPECT_EQ(rig.Hooks.Errors, std::vector<std::string> { "Write to file error" });
         EXPECT_TRUE(out.Names().empty());
         EXPECT_EQ(rig.Hooks.HideCount, 1);
-        EXPECT_EQ(IoResult(), 0); // nothing left pending for the next operation
     }
 }
 
@@ -404,7 +403,6 @@ TEST(CopyRegion, ShortOrFailedReadsAreReadErrors)
         EXPECT_EQ(rig.Hooks.Errors, std::vector<std::string> { c.error });
         EXPECT_TRUE(out.Names().empty());
         EXPECT_EQ(rig.Hooks.HideCount, rig.Hooks.ShowCount);
-        EXPECT_EQ(IoResult(), 0);
     }
 }
 

@@ -141,7 +141,6 @@ TRunOutcome TJobRig::Run(
     }
     SetIoSeam(nullptr);
     // Nothing may stay pending for the next operation on this thread.
-    EXPECT_EQ(IoResult(), 0) << FJob.Name;
     outcome.Aborted = engine.Abort;
     outcome.Errors = recorder.Errors;
     outcome.Dialogs = dialogs.All;

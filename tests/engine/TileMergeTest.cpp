@@ -561,7 +561,6 @@ TEST_F(TileMergeTest, AFailedWriteOrCloseOfTheOutputIsAWriteError)
             TSeamInstaller installed(c.failClose ? static_cast<TIoSeam&>(closes) : writes);
             engine.MergeTiles(3, 2, files, out.Path(), "");
         }
-        EXPECT_EQ(IoResult(), 0) << "a failure reported stays pending";
 
         EXPECT_TRUE(engine.Abort);
         EXPECT_EQ(recorder.Errors, (std::vector<std::string> { "Write to file error" }));

@@ -11,8 +11,6 @@
 
 class TFakeHost final : public TJobHost {
 public:
-    TPanelValues Values;
-
     std::vector<std::string> Errors; ///< ShowError and ShowErrorDialog texts, in order
     std::vector<std::string> Statuses; ///< every status text, in order
     std::vector<int32_t> Positions; ///< every progress position, in order
@@ -21,7 +19,6 @@ public:
     int HideCount = 0;
     int DisableCount = 0;
     int EnableCount = 0;
-    int PanelChangedCount = 0;
     int ProcessCount = 0;
     int32_t LastMax = -1;
     std::string LastCaption;
@@ -56,8 +53,6 @@ public:
     }
     void DisableButtons() override { ++DisableCount; }
     void EnableButtons() override { ++EnableCount; }
-    TPanelValues& Panel() override { return Values; }
-    void PanelValuesChanged() override { ++PanelChangedCount; }
 
     /// The last status text, "" when none was shown.
     std::string LastStatus() const { return Statuses.empty() ? std::string() : Statuses.back(); }

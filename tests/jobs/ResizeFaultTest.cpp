@@ -33,29 +33,30 @@ struct TResizeRun {
     TRecordingDialogs Dialogs;
     TJobs Jobs { Engine, Host };
     TTempDir OutDir;
+    TResizeRequest Request;
+    TJobResult Result;
 
-    TResizeRun(const std::string& input, TOutputChoice output)
+    TResizeRun(const std::string& input, const char* output)
     {
         Engine.Dialogs = &Dialogs;
-        Host.Values.CurrentPanel = TPanel::Resize;
-        Host.Values.EditOutputFolder = OutDir.Path();
-        Host.Values.Output = output;
-        Host.Values.ResizeW = 1000;
-        Host.Values.FastResize = true;
+        Request.Output.Folder = OutDir.Path();
+        Request.Output.Kind = output;
+        Request.Width = 1000;
+        Request.Fast = true;
         EXPECT_TRUE(Jobs.SelectInputFile(input));
         Host.Statuses.clear();
     }
     void Run(TIoSeam* seam)
     {
         SetIoSeam(seam);
-        Jobs.btStartClick();
+        Result = Jobs.RunResize(Request);
         SetIoSeam(nullptr);
     }
 };
 
 struct TResizeFaultCase {
     const char* name;
-    TOutputChoice output;
+    const char* output; ///< the output kind
 };
 
 /// Failures name the row, not its bytes.
@@ -107,7 +108,7 @@ TEST_P(ResizeFault, EveryCallOfTheJobMayFail)
             run.Run(&seam);
             ++points;
             if (run.Engine.Abort) {
-                EXPECT_EQ(run.Host.LastStatus(), JobText::OperationAborted);
+                EXPECT_NE(run.Result.Outcome, TOutcome::Done);
                 EXPECT_FALSE(run.Host.Errors.empty() && run.Dialogs.All.empty())
                     << "a silent failure";
                 EXPECT_EQ(run.OutDir.Names(), std::vector<std::string> {});
@@ -128,8 +129,7 @@ TEST_P(ResizeFault, EveryCallOfTheJobMayFail)
 }
 
 INSTANTIATE_TEST_SUITE_P(Outputs, ResizeFault,
-    ::testing::Values(TResizeFaultCase { "Tif", TOutputChoice::Tif },
-        TResizeFaultCase { "Kro", TOutputChoice::Kro }),
+    ::testing::Values(TResizeFaultCase { "Tif", "tif" }, TResizeFaultCase { "Kro", "kro" }),
     [](const ::testing::TestParamInfo<TResizeFaultCase>& info) {
         return std::string(info.param.name);
     });
@@ -141,7 +141,7 @@ TEST(ResizeAbort, AtEveryProgressPointLeavesNothingBehind)
     ASSERT_TRUE(WriteRaw(input, PatternImage(20000, 20, 8, 3)));
     int points = 0;
     {
-        TResizeRun run(input, TOutputChoice::Tif);
+        TResizeRun run(input, "tif");
         // The window offers Abort while its progress panel is shown.
         run.Host.OnProcessMessages = [&] { points += run.Host.ProgressVisible ? 1 : 0; };
         run.Run(nullptr);
@@ -150,12 +150,10 @@ TEST(ResizeAbort, AtEveryProgressPointLeavesNothingBehind)
     ASSERT_GT(points, 3);
     for (int k = 1; k <= points; ++k) {
         SCOPED_TRACE("abort at point " + std::to_string(k) + " of " + std::to_string(points));
-        TResizeRun run(input, TOutputChoice::Tif);
+        TResizeRun run(input, "tif");
         int seen = 0;
-        std::string statusAtAbort;
         run.Host.OnProcessMessages = [&] {
             if (run.Host.ProgressVisible && ++seen == k) {
-                statusAtAbort = run.Host.LastStatus();
                 run.Jobs.ConfirmAbort(true);
             }
         };
@@ -163,15 +161,10 @@ TEST(ResizeAbort, AtEveryProgressPointLeavesNothingBehind)
         if (seen < k) {
             continue; // the workers are polled by time: this run had fewer points
         }
-        if (statusAtAbort == JobText::OperationCompleted) {
-            // The last point is the painting of the outcome: the job is over, the result stays.
-            EXPECT_EQ(run.OutDir.Names(), std::vector<std::string> { "pano.tif" });
-        } else {
-            EXPECT_TRUE(run.Engine.Abort);
-            EXPECT_EQ(run.Host.LastStatus(), JobText::OperationAborted);
-            EXPECT_TRUE(run.Host.Errors.empty()) << run.Host.Errors.front();
-            EXPECT_EQ(run.OutDir.Names(), std::vector<std::string> {});
-        }
+        EXPECT_TRUE(run.Engine.Abort);
+        EXPECT_NE(run.Result.Outcome, TOutcome::Done);
+        EXPECT_TRUE(run.Host.Errors.empty()) << run.Host.Errors.front();
+        EXPECT_EQ(run.OutDir.Names(), std::vector<std::string> {});
         EXPECT_FALSE(run.Host.ProgressVisible);
         EXPECT_EQ(in.Names(), std::vector<std::string> { "pano_20000X20.raw" });
         if (HasFailure()) {

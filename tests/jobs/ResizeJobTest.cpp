@@ -85,13 +85,14 @@ struct TResizeFixture {
     TTempDir OutDir;
     std::string InputPath;
     std::vector<uint8_t> InputBytes;
+    TResizeRequest Request;
+    TJobResult Result;
 
     TResizeFixture()
     {
         Engine.Dialogs = &Dialogs;
-        Host.Values.CurrentPanel = TPanel::Resize;
-        Host.Values.EditOutputFolder = OutDir.Path();
-        Host.Values.Output = TOutputChoice::Tif;
+        Request.Output.Folder = OutDir.Path();
+        Request.Output.Kind = "tif";
     }
 
     /// Writes the image as an input of the kind and selects it.
@@ -128,9 +129,20 @@ struct TResizeFixture {
 
     void Resize(int64_t width, bool fast)
     {
-        Host.Values.ResizeW = width;
-        Host.Values.FastResize = fast;
-        Jobs.btStartClick();
+        Request.Width = width;
+        Request.Fast = fast;
+        Result = Jobs.RunResize(Request);
+    }
+
+    /// The run's own temporary folder (with its separator); "" while there is none.
+    std::string TempFolder() const
+    {
+        for (const std::string& name : OutDir.Names()) {
+            if (name.rfind(kTemp + ".", 0) == 0) {
+                return OutDir.File(name) + "/";
+            }
+        }
+        return {};
     }
 
     /// The user's file is untouched, alone in its folder, and the window's input again.
@@ -173,7 +185,7 @@ struct TResizeCase {
     uint8_t bits;
     bool fast;
     int64_t target;
-    TOutputChoice output;
+    const char* output; ///< the output kind
     std::string outName;
     uint32_t outWidth, outHeight;
 };
@@ -192,12 +204,12 @@ TEST_P(ResizeJob, WritesTheResizedImageAndNothingElse)
     TResizeFixture f;
     const uint8_t channels = c.kind == TInputKind::Kro ? 4 : 3;
     f.SelectInput(c.kind, RegionImage(c.width, c.height, c.bits, channels));
-    f.Host.Values.Output = c.output;
+    f.Request.Output.Kind = c.output;
     f.Resize(c.target, c.fast);
 
     EXPECT_EQ(std::vector<std::string> {}, f.Host.Errors);
     EXPECT_EQ(std::vector<std::string> {}, f.Dialogs.All);
-    EXPECT_EQ(JobText::OperationCompleted, f.Host.LastStatus());
+    EXPECT_EQ(TOutcome::Done, f.Result.Outcome);
     EXPECT_FALSE(f.Engine.Abort);
     ASSERT_EQ(std::vector<std::string> { c.outName }, f.OutDir.Names());
     f.ExpectInputUnchanged();
@@ -214,27 +226,27 @@ TEST_P(ResizeJob, WritesTheResizedImageAndNothingElse)
 INSTANTIATE_TEST_SUITE_P(Passes, ResizeJob,
     ::testing::Values(
         // One tiling pass (2 tiles, divider 10), then the final pass halves it.
-        TResizeCase { "RawSlow", TInputKind::Raw, 20000, 300, 8, false, 1000, TOutputChoice::Tif,
-            "pano.tif", 1000, 15 },
-        TResizeCase { "RawFastToKro", TInputKind::Raw, 20000, 300, 8, true, 1000,
-            TOutputChoice::Kro, "pano.kro", 1000, 15 },
+        TResizeCase {
+            "RawSlow", TInputKind::Raw, 20000, 300, 8, false, 1000, "tif", "pano.tif", 1000, 15 },
+        TResizeCase { "RawFastToKro", TInputKind::Raw, 20000, 300, 8, true, 1000, "kro", "pano.kro",
+            1000, 15 },
         // Divider 6: 1667 + 333 by 33; the final pass takes 2000 x 33 to 1000 x 16 (16.5),
         // though the height changes by less than 100 pixels.
-        TResizeCase { "Tif16Slow", TInputKind::Tif, 12000, 200, 16, false, 1000, TOutputChoice::Raw,
+        TResizeCase { "Tif16Slow", TInputKind::Tif, 12000, 200, 16, false, 1000, "raw",
             "pano_1000X16.raw", 1000, 16 },
         // Divider 10: 1000 + 200 by 20; the final pass by 1.2 to 1000 x 17 (16.67).
-        TResizeCase { "Tif16Fast", TInputKind::Tif, 12000, 200, 16, true, 1000, TOutputChoice::Tif,
-            "pano.tif", 1000, 17 },
+        TResizeCase {
+            "Tif16Fast", TInputKind::Tif, 12000, 200, 16, true, 1000, "tif", "pano.tif", 1000, 17 },
         // Two rows of tiles, 10000 and 2000 high: 5120 + 1024 after the divider 1000 / 512.
-        TResizeCase { "TallTwoRows", TInputKind::Raw, 1000, 12000, 8, true, 512, TOutputChoice::Tif,
-            "pano.tif", 512, 6144 },
+        TResizeCase { "TallTwoRows", TInputKind::Raw, 1000, 12000, 8, true, 512, "tif", "pano.tif",
+            512, 6144 },
         // No tiling pass; the input is not a size-named RAW file.
-        TResizeCase { "KroSingleWorker", TInputKind::Kro, 10500, 300, 8, false, 1000,
-            TOutputChoice::Tif, "pano.tif", 1000, 29 },
+        TResizeCase { "KroSingleWorker", TInputKind::Kro, 10500, 300, 8, false, 1000, "tif",
+            "pano.tif", 1000, 29 },
         TResizeCase { "UnnamedRaw16SingleWorker", TInputKind::RawUnnamed, 10500, 120, 16, true,
-            1000, TOutputChoice::Tif, "pano.tif", 1000, 11 },
-        TResizeCase { "NamedRawSingleWorker", TInputKind::Raw, 10500, 300, 8, true, 1000,
-            TOutputChoice::Kro, "pano.kro", 1000, 29 }),
+            1000, "tif", "pano.tif", 1000, 11 },
+        TResizeCase { "NamedRawSingleWorker", TInputKind::Raw, 10500, 300, 8, true, 1000, "kro",
+            "pano.kro", 1000, 29 }),
     [](const ::testing::TestParamInfo<TResizeCase>& info) { return std::string(info.param.name); });
 
 TEST(ResizeJobRun, TargetWiderThanTheImageCopiesItUnchanged)
@@ -244,7 +256,7 @@ TEST(ResizeJobRun, TargetWiderThanTheImageCopiesItUnchanged)
     f.SelectInput(TInputKind::Raw, image);
     f.Resize(20000, false);
 
-    EXPECT_EQ(JobText::OperationCompleted, f.Host.LastStatus());
+    EXPECT_EQ(TOutcome::Done, f.Result.Outcome);
     ASSERT_EQ(std::vector<std::string> { "pano.tif" }, f.OutDir.Names());
     const std::optional<TPixels> out = ReadImage(f.OutDir.File("pano.tif"));
     ASSERT_TRUE(out.has_value());
@@ -255,11 +267,11 @@ TEST(ResizeJobRun, TargetWiderThanTheImageCopiesItUnchanged)
 TEST(ResizeJobRun, SameFolderWithAnotherTypeIsAccepted)
 {
     TResizeFixture f;
-    f.Host.Values.EditOutputFolder = "";
+    f.Request.Output.Folder = "";
     f.SelectInput(TInputKind::Raw, RegionImage(10000, 40, 8, 3));
     f.Resize(20000, false);
 
-    EXPECT_EQ(JobText::OperationCompleted, f.Host.LastStatus());
+    EXPECT_EQ(TOutcome::Done, f.Result.Outcome);
     EXPECT_EQ((std::vector<std::string> { "pano.tif", "pano_10000X40.raw" }), f.InDir.Names());
 }
 
@@ -267,8 +279,6 @@ TEST(ResizeJobRun, TileStepShowsEachTileHandedOut)
 {
     TResizeFixture f;
     f.SelectInput(TInputKind::Raw, RegionImage(20000, 100, 8, 3));
-    // A height left from an earlier input: the job works out its own for this one.
-    f.Host.Values.ResizeH = 999999;
     int32_t tileStepMax = -1;
     f.Host.OnProcessMessages = [&] {
         if (f.Host.ProgressVisible && f.Host.LastCaption == JobText::ResizeStepTiles) {
@@ -277,7 +287,7 @@ TEST(ResizeJobRun, TileStepShowsEachTileHandedOut)
     };
     f.Resize(1000, true);
 
-    EXPECT_EQ(JobText::OperationCompleted, f.Host.LastStatus());
+    EXPECT_EQ(TOutcome::Done, f.Result.Outcome);
     EXPECT_EQ(4, tileStepMax); // two tiles, each moving the gauge twice
     std::vector<std::string> tileLines;
     for (const std::string& s : f.Host.Statuses) {
@@ -301,7 +311,7 @@ TEST(ResizeJobRun, TallImageNearItsTargetIsResizedTileByTile)
     };
     f.Resize(590, true);
 
-    EXPECT_EQ(JobText::OperationCompleted, f.Host.LastStatus());
+    EXPECT_EQ(TOutcome::Done, f.Result.Outcome);
     EXPECT_TRUE(tileStep); // no worker held the whole 12000 lines
     ASSERT_EQ(std::vector<std::string> { "pano.tif" }, f.OutDir.Names());
     const std::optional<TPixels> out = ReadImage(f.OutDir.File("pano.tif"));
@@ -320,18 +330,14 @@ TEST(ResizeJobRun, RefusalsLeaveEverythingAsItWas)
         const char* name;
         uint32_t width, height;
         bool sameFolder;
-        bool blockTemp;
         bool noInput;
         std::string error;
     };
     const std::vector<Case> cases = {
-        { "no input", 10000, 40, false, false, true, "File not found or bad file!" },
-        { "would overwrite the input", 10000, 40, true, false, false,
-            "Cannot overwrite input file" },
-        { "too small", 9999, 9999, false, false, false,
+        { "no input", 10000, 40, false, true, "File not found or bad file!" },
+        { "would overwrite the input", 10000, 40, true, false, "Cannot overwrite input file" },
+        { "too small", 9999, 9999, false, false,
             "Width and height of the input file must be > 10000" },
-        { "temporary folder blocked by a file", 10000, 40, false, true, false,
-            "Cannot create the temporary directory " },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -350,20 +356,16 @@ TEST(ResizeJobRun, RefusalsLeaveEverythingAsItWas)
             f.Engine.InInfo = TFileInfo {};
         }
         if (c.sameFolder) {
-            f.Host.Values.EditOutputFolder = "";
-            f.Host.Values.Output = TOutputChoice::Raw;
+            f.Request.Output.Folder = "";
+            f.Request.Output.Kind = "raw";
         }
-        std::string expected = c.error;
-        if (c.blockTemp) {
-            ASSERT_TRUE(WriteBytes(f.OutDir.File(kTemp), { 1 }));
-            expected += f.OutDir.Path() + kTemp + "/";
-        }
+        const std::string expected = c.error;
         const std::vector<std::string> before = f.OutDir.Names();
         const std::vector<std::string> inBefore = f.InDir.Names();
         f.Resize(1000, false);
 
         EXPECT_EQ(std::vector<std::string> { expected }, f.Host.Errors);
-        EXPECT_EQ(JobText::OperationAborted, f.Host.LastStatus());
+        EXPECT_NE(TOutcome::Done, f.Result.Outcome);
         EXPECT_TRUE(f.Engine.Abort);
         EXPECT_EQ(0, f.Host.DisableCount);
         EXPECT_EQ(before, f.OutDir.Names());
@@ -392,7 +394,7 @@ TEST(ResizeJobRun, WorkerFailureIsReportedAndCleanedUp)
 
         EXPECT_EQ(std::vector<std::string> { "Error resizing the image" }, f.Host.Errors);
         EXPECT_EQ(std::vector<std::string> {}, f.Dialogs.All);
-        EXPECT_EQ(JobText::OperationAborted, f.Host.LastStatus());
+        EXPECT_NE(TOutcome::Done, f.Result.Outcome);
         EXPECT_EQ(std::vector<std::string> {}, f.OutDir.Names());
         f.ExpectInputUnchanged();
     }
@@ -438,7 +440,7 @@ TEST(ResizeJobRun, AbortAtAnyStepLeavesNothingBehind)
 
         EXPECT_TRUE(aborted);
         EXPECT_EQ(std::vector<std::string> {}, f.Host.Errors);
-        EXPECT_EQ(JobText::OperationAborted, f.Host.LastStatus());
+        EXPECT_NE(TOutcome::Done, f.Result.Outcome);
         EXPECT_EQ(std::vector<std::string> {}, f.OutDir.Names());
         EXPECT_FALSE(f.Host.ProgressVisible);
         f.ExpectInputUnchanged();
@@ -452,10 +454,7 @@ TEST(ResizeJobRun, PauseHoldsTheTileCycles)
 {
     TResizeFixture f;
     f.SelectInput(TInputKind::Raw, RegionImage(20000, 100, 8, 3));
-    const std::string temp = f.OutDir.Path() + kTemp + "/";
-    const std::string firstTile = temp + "pano_10000X100_x1y1.raw";
-    const std::string firstResult = temp + "pano_1000X10_x1y1.raw";
-    const std::string secondResult = temp + "pano_1000X10_x2y1.raw";
+    std::string temp;
     enum class TStage { Before, Paused, Continued } stage = TStage::Before;
     size_t positionsAtPause = 0;
     int tileLooks = 0;
@@ -477,7 +476,11 @@ TEST(ResizeJobRun, PauseHoldsTheTileCycles)
         }
         if (++pausedLooks == 1) {
             positionsAtPause = f.Host.Positions.size();
+            temp = f.TempFolder();
         }
+        const std::string firstTile = temp + "pano_10000X100_x1y1.raw";
+        const std::string firstResult = temp + "pano_1000X10_x1y1.raw";
+        const std::string secondResult = temp + "pano_1000X10_x2y1.raw";
         ++pausedLooks;
         // The running worker goes on; nothing is collected and nothing new starts.
         EXPECT_EQ(positionsAtPause, f.Host.Positions.size());
@@ -497,13 +500,15 @@ TEST(ResizeJobRun, PauseHoldsTheTileCycles)
     EXPECT_EQ(TStage::Continued, stage);
     EXPECT_TRUE(resultSeenWhilePaused);
     EXPECT_EQ((std::vector<bool> { true, false }), f.Host.PausedStates);
-    EXPECT_EQ(JobText::OperationCompleted, f.Host.LastStatus());
+    EXPECT_EQ(TOutcome::Done, f.Result.Outcome);
     EXPECT_EQ(std::vector<std::string> { "pano.tif" }, f.OutDir.Names());
     f.ExpectInputUnchanged();
 }
 
-TEST(ResizeJobRun, EarlierRunsFilesInTheTemporaryFolderStay)
+TEST(ResizeJobRun, EachRunHasATemporaryFolderOfItsOwn)
 {
+    // A file or a folder of the old fixed name, whatever it holds, is not the job's: it stays,
+    // and it does not stop the job.
     TResizeFixture f;
     f.SelectInput(TInputKind::Raw, RegionImage(20000, 100, 8, 3));
     const std::string temp = f.OutDir.Path() + kTemp + "/";
@@ -511,7 +516,7 @@ TEST(ResizeJobRun, EarlierRunsFilesInTheTemporaryFolderStay)
     ASSERT_TRUE(WriteBytes(temp + "note.txt", { 1, 2, 3 }));
     f.Resize(1000, true);
 
-    EXPECT_EQ(JobText::OperationCompleted, f.Host.LastStatus());
+    EXPECT_EQ(TOutcome::Done, f.Result.Outcome);
     EXPECT_EQ((std::vector<std::string> { kTemp, "pano.tif" }), f.OutDir.Names());
     EXPECT_EQ(std::vector<std::string> { "note.txt" }, NamesIn(temp));
 }

@@ -3,6 +3,7 @@
 
 #include "engine/TavmorManager.h"
 #include "jobs/FakeHost.h"
+#include "app/StartHandler.h"
 #include "jobs/TavmorJobs.h"
 
 namespace {
@@ -92,19 +93,22 @@ TEST_P(RecalcTest, DerivesPanelNumbers)
     TTavmor engine;
     TFakeHost host;
     TJobs jobs(engine, host);
+    TPanelValues values;
+    int changed = 0;
+    TStartHandler start(jobs, values, [&changed] { ++changed; });
     engine.InInfo.Width = c.width;
     engine.InInfo.Height = c.height;
     engine.InInfo.ImageIsOk = true;
-    SetNumbers(host.Values, c.before);
+    SetNumbers(values, c.before);
 
-    jobs.jvSplitWidthChange(c.sender);
+    start.jvSplitWidthChange(c.sender);
 
-    ExpectNumbers(c.after, NumbersOf(host.Values));
-    EXPECT_EQ(1, host.PanelChangedCount);
+    ExpectNumbers(c.after, NumbersOf(values));
+    EXPECT_EQ(1, changed);
 
     // Running it again for the same field (as writing a clamped value back does) settles.
-    jobs.jvSplitWidthChange(c.sender);
-    ExpectNumbers(c.after, NumbersOf(host.Values));
+    start.jvSplitWidthChange(c.sender);
+    ExpectNumbers(c.after, NumbersOf(values));
 }
 
 INSTANTIATE_TEST_SUITE_P(Fields, RecalcTest, ::testing::ValuesIn(kRecalcCases),
@@ -115,25 +119,28 @@ TEST(RecalcOther, NothingChangesWithoutValidInputOrForOtherSenders)
     TTavmor engine;
     TFakeHost host;
     TJobs jobs(engine, host);
+    TPanelValues values;
+    int changed = 0;
+    TStartHandler handler(jobs, values, [&changed] { ++changed; });
     const TPanelNumbers start { 6000, 6000, 7, 9, 1000, 5 };
-    SetNumbers(host.Values, start);
+    SetNumbers(values, start);
     engine.InInfo.Width = 4000;
     engine.InInfo.Height = 3000;
 
     engine.InInfo.ImageIsOk = false;
     for (TPanelField sender :
         { TPanelField::SplitWidth, TPanelField::SplitHeight, TPanelField::ResizeW }) {
-        jobs.jvSplitWidthChange(sender);
+        handler.jvSplitWidthChange(sender);
     }
-    ExpectNumbers(start, NumbersOf(host.Values));
+    ExpectNumbers(start, NumbersOf(values));
 
     engine.InInfo.ImageIsOk = true;
     for (TPanelField sender : { TPanelField::SplitX, TPanelField::SplitY, TPanelField::ResizeH,
              TPanelField::MergeX, TPanelField::MergeY }) {
-        jobs.jvSplitWidthChange(sender);
+        handler.jvSplitWidthChange(sender);
     }
-    ExpectNumbers(start, NumbersOf(host.Values));
-    EXPECT_EQ(0, host.PanelChangedCount);
+    ExpectNumbers(start, NumbersOf(values));
+    EXPECT_EQ(0, changed);
 }
 
 } // namespace

@@ -1,0 +1,43 @@
+// TIFF files through libtiff on descriptors of the I/O seam: the client procedures behind every
+// handle, opening for reading by name or for writing onto a given descriptor, and the
+// examination of a file's first image shared by the probe and the reader.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <tiffio.h>
+
+#include "engine/TiffFormat.h"
+
+/// The client data of one libtiff handle: our descriptor and whether any transfer failed.
+struct TTiffFd {
+    int Fd = -1;
+    /// The descriptor is its owner's (an output's commit guard): closing the handle only
+    /// flushes what is gathered and lets it go.
+    bool Borrowed = false;
+    bool Failed = false;
+    int Error = 0; ///< errno of the first failed transfer
+    /// A read failed: libtiff may carry on with guessed values (it estimates lost strip
+    /// tables, for one), so nothing read through this handle can be trusted any more.
+    bool ReadFailed = false;
+    /// Writing: libtiff hands over each strip (one line) with a seek and a write of its own;
+    /// the bytes are gathered here and written in large pieces at explicit offsets, so a split
+    /// into hundreds of tiles does not cost two system calls per tile line.
+    bool Buffered = false;
+    uint64_t Pos = 0; ///< libtiff's file position while Buffered
+    uint64_t PendingAt = 0; ///< file offset of Pending's first byte
+    std::vector<uint8_t> Pending;
+    uint64_t End = 0; ///< size of the file on disk while Buffered (it was created empty)
+};
+
+/// Opens path for reading with libtiff (mapping off). On success the descriptor belongs to the
+/// handle, which closes it in TIFFClose; on failure nothing stays open.
+TIFF* OpenTiffRead(const std::string& path, TTiffFd& fd);
+/// Opens libtiff for writing in mode "w" or "w8" onto fd, an empty file that stays its owner's;
+/// the header goes out at once. Null (fd still open, still the owner's) on failure.
+TIFF* OpenTiffWrite(int fd, const std::string& name, bool bigTiff, TTiffFd& state);
+/// Reads the layout of the current directory and checks it against what the engine can
+/// deliver as interleaved unsigned RGB(A) lines.
+TTiffVerdict ExamineTiff(TIFF* tif, TTiffLayout& layout);
