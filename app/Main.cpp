@@ -30,6 +30,7 @@
 #include "app/Progress.h"
 #include "app/Taskbar.h"
 #include "app/WindowDialogs.h"
+#include "engine/Formats.h"
 #include "engine/ScopeExit.h"
 #include "engine/TavmorUtils.h"
 #include "jobs/JobTexts.h"
@@ -344,18 +345,20 @@ void TFrmMain::BuildOutput()
 
     auto* format = new QGroupBox(Q(MainText::OutputFormat), POutput);
     format->setGeometry(9, 2, 408, 50);
+    // The four choices of the window, captioned as the format table names their kinds.
     const struct {
         QRadioButton** Button;
-        const char* Caption;
+        TOutputChoice Choice;
         int X;
     } radios[] = {
-        { &rbTif, MainText::Tiff, 18 },
-        { &rbTifLzw, MainText::TiffLzw, 112 },
-        { &rbRaw, MainText::Raw, 236 },
-        { &rbKro, MainText::Kro, 322 },
+        { &rbTif, TOutputChoice::Tif, 18 },
+        { &rbTifLzw, TOutputChoice::TifLzw, 112 },
+        { &rbRaw, TOutputChoice::Raw, 236 },
+        { &rbKro, TOutputChoice::Kro, 322 },
     };
     for (const auto& r : radios) {
-        *r.Button = new QRadioButton(Q(r.Caption), format);
+        const TFoundKind kind = FindOutputKind(OutputKindName(r.Choice));
+        *r.Button = new QRadioButton(Q(kind.Kind ? kind.Kind->Caption : ""), format);
         (*r.Button)->setGeometry(r.X, 22, 100, 20);
     }
     rbTif->setChecked(true);

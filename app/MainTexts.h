@@ -50,10 +50,6 @@ inline constexpr const char* FastResize = "Fast method (less quality)";
 inline constexpr const char* SlowResize = "Slow method (better quality)";
 // Output area
 inline constexpr const char* OutputFormat = " Output format ";
-inline constexpr const char* Tiff = "TIFF";
-inline constexpr const char* TiffLzw = "TIFF (LZW)";
-inline constexpr const char* Raw = "RAW";
-inline constexpr const char* Kro = "KRO";
 inline constexpr const char* OutputDirectory = "Output directory";
 inline constexpr const char* Start = "Start";
 // About panel

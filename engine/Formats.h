@@ -28,6 +28,8 @@ struct TFormat {
     /// Describes info.FileName in info without reading pixels, showing its own messages through
     /// dialogs; ImageIsOk tells the verdict. askUser allows the questions of a RAW file.
     void (*Probe)(TFileInfo& info, TEngineDialogs& dialogs, bool askUser);
+    /// Lines are read by number; a sequential format reaches a line by reading those before.
+    bool LinesByNumber;
     uint8_t OutChannels; ///< samples per pixel of an output
     bool OutIsLsb; ///< 16-bit output samples least significant byte first
     /// The output name carries the image's size before the extension (RAW has no header).

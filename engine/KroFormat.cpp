@@ -135,6 +135,7 @@ const TFormat& KroFormatRow()
         .Desc = "KRO",
         .Extensions = { ".KRO" },
         .Probe = ProbeKro,
+        .LinesByNumber = false,
         .OutChannels = 4,
         .OutIsLsb = false,
         .SizeInName = false,

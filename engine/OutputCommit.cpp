@@ -253,19 +253,67 @@ TCommitResult TOutputCommit::CommitTogether(
             return TCommitResult::Failed;
         }
     }
+    // Several replacements are one step for the user: the files they replace are kept under
+    // hidden names until all are in place, and put back should one of them fail.
+    std::vector<size_t> replacing;
     for (size_t i = 0; i < outputs.size(); ++i) {
-        TOutputCommit& o = *outputs[i];
-        if (o.FReplace != TReplace::Allowed) {
-            continue;
+        if (outputs[i]->FReplace == TReplace::Allowed) {
+            replacing.push_back(i);
         }
+    }
+    std::vector<std::string> backups(outputs.size());
+    auto dropBackups = [&] {
+        for (size_t k : replacing) {
+            if (!backups[k].empty()) {
+                (void)::unlink(backups[k].c_str());
+                ReleaseTemporaryName(outputs[k]->FFolder);
+                backups[k].clear();
+            }
+        }
+    };
+    if (replacing.size() > 1) {
+        for (size_t k : replacing) {
+            TOutputCommit& o = *outputs[k];
+            std::string backup = NewTemporaryName(o.FFolder);
+            if (backup.empty()) {
+                continue;
+            }
+            if (::linkat(AT_FDCWD, o.FFinal.c_str(), AT_FDCWD, backup.c_str(), 0) == 0) {
+                backups[k] = backup;
+            } else {
+                ReleaseTemporaryName(o.FFolder);
+            }
+        }
+    }
+    for (size_t r = 0; r < replacing.size(); ++r) {
+        TOutputCommit& o = *outputs[replacing[r]];
         if (IoSeam().Rename(o.FTemp.c_str(), o.FFinal.c_str(), false) != 0) {
-            // The outputs renamed before this one have replaced their files for good.
             o.Fail(errno);
-            failAll(i);
+            // Put back what the replacements made so far took away; a name that had no file
+            // before loses the new one.
+            for (size_t q = 0; q < r; ++q) {
+                const size_t k = replacing[q];
+                TOutputCommit& done = *outputs[k];
+                if (!backups[k].empty()) {
+                    if (::rename(backups[k].c_str(), done.FFinal.c_str()) == 0) {
+                        ReleaseTemporaryName(done.FFolder);
+                        backups[k].clear();
+                    }
+                } else if (IsFile(done.FFinal, done.FDevice, done.FInode)) {
+                    (void)::unlink(done.FFinal.c_str());
+                }
+                done.FCommitted = false;
+                done.FLive = false;
+                done.ReleaseName();
+                done.FTemp.clear();
+            }
+            dropBackups();
+            failAll(replacing[r]);
             return TCommitResult::Failed;
         }
         o.FCommitted = true;
     }
+    dropBackups();
     for (size_t k : linked) {
         TOutputCommit& o = *outputs[k];
         if (!o.FTemp.empty()) {

@@ -129,6 +129,7 @@ const TFormat& RawFormatRow()
         .Desc = "RAW",
         .Extensions = { ".RAW", ".RGB" },
         .Probe = ProbeRaw,
+        .LinesByNumber = false,
         .OutChannels = 3,
         .OutIsLsb = true,
         .SizeInName = true,

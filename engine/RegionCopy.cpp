@@ -88,7 +88,7 @@ TOutcome CopyRegion(TRunContext& run, const TFileInfo& input, int32_t x, int32_t
     };
     // Sequential inputs reach line y only by reading the lines before it; formats that address
     // lines by number (TIFF) start at y.
-    if (y > 0 && input.ImageType != FileType::TIF) {
+    if (y > 0 && !FormatOf(input.ImageType)->LinesByNumber) {
         for (int32_t i = 0; i < y; ++i) {
             if (run.StopAsked()) {
                 return TOutcome::Aborted;

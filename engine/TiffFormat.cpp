@@ -176,6 +176,7 @@ const TFormat& TiffFormatRow()
         .Desc = "TIF",
         .Extensions = { ".TIF", ".TIFF" },
         .Probe = ProbeTiff,
+        .LinesByNumber = true,
         .OutChannels = 3,
         .OutIsLsb = true,
         .SizeInName = false,

@@ -28,50 +28,62 @@ const TFaultMode kModes[] = {
     { "writes failing from then on", TFaultKind::Write, false, true },
     { "short write", TFaultKind::Write, true, false },
     { "failed close", TFaultKind::Close, false, false },
+    { "failed sync", TFaultKind::Sync, false, false },
+    { "failed link or rename", TFaultKind::Commit, false, false },
 };
 
 class FaultInjection : public ::testing::TestWithParam<TJob> { };
 
-TEST_P(FaultInjection, EveryCallOfTheJobMayFail)
+/// Fails every call of every kind in turn over the job, with the output folder holding
+/// `existing` first; returns the number of faults that hit.
+int FailEveryCall(TJobRig& rig, const TFiles& existing)
 {
-    TJobRig rig(GetParam());
-    TCountingSeam counting;
-    const TRunOutcome counted = rig.Run(&counting);
-    ASSERT_FALSE(counted.Aborted);
+    TFaultSeam counting;
+    const TRunOutcome counted = rig.Run(&counting, nullptr, "", existing);
+    EXPECT_FALSE(counted.Aborted);
     int points = 0;
-    int survived = 0; ///< faults after which the job still gave the clean bytes
     for (const TFaultMode& mode : kModes) {
         const int calls = counting.CountOf(mode.kind);
-        ASSERT_GT(calls, 0) << mode.name;
+        EXPECT_GT(calls, 0) << mode.name;
         for (int n = 1; n <= calls; ++n) {
             SCOPED_TRACE(std::string(mode.name) + " at call " + std::to_string(n) + " of "
                 + std::to_string(calls));
-            TCountingSeam seam;
-            seam.FailKind = mode.kind;
-            seam.FailAt = n;
-            seam.Short = mode.shortTransfer;
-            seam.Following = mode.following;
+            TFaultSeam seam;
+            seam.FailAt(mode.kind, n);
+            seam.ShortAtFault = mode.shortTransfer;
+            seam.FailFollowing = mode.following;
             seam.Error = mode.kind == TFaultKind::Write ? ENOSPC : EIO;
-            const TRunOutcome outcome = rig.Run(&seam);
+            const TRunOutcome outcome = rig.Run(&seam, nullptr, "", existing);
             if (seam.Hits == 0) {
                 continue; // a short transfer of a single byte cannot be shortened
             }
             ++points;
-            rig.ExpectSound(outcome, mode.kind);
-            survived += outcome.Aborted ? 0 : 1;
+            rig.ExpectSound(outcome, mode.kind, existing);
             if (!mode.shortTransfer && mode.kind != TFaultKind::Close) {
                 // Only a short transfer (completed by the next call) or a failed close of an
-                // input may pass unnoticed; a failed open, read or write never does.
+                // input may pass unnoticed; a failed open, read, write, sync or commit never
+                // does.
                 EXPECT_TRUE(outcome.Aborted);
             }
-            if (HasFailure()) {
-                return; // one broken call is enough to look at
+            if (::testing::Test::HasFailure()) {
+                return points; // one broken call is enough to look at
             }
         }
     }
     rig.ExpectInputUntouched();
-    RecordProperty("FaultPoints", points);
-    RecordProperty("FaultsSurvived", survived);
+    return points;
+}
+
+TEST_P(FaultInjection, EveryCallOfTheJobMayFail)
+{
+    TJobRig rig(GetParam());
+    RecordProperty("FaultPoints", FailEveryCall(rig, {}));
+}
+
+TEST_P(FaultInjection, AnExistingOutputSurvivesEveryFault)
+{
+    TJobRig rig(GetParam());
+    RecordProperty("FaultPoints", FailEveryCall(rig, rig.OldOutputs()));
 }
 
 INSTANTIATE_TEST_SUITE_P(SmallJobs, FaultInjection, ::testing::ValuesIn(SmallJobs()),

@@ -17,15 +17,13 @@
 #include "engine/IoSeam.h"
 #include "engine/TavmorManager.h"
 #include "support/EngineRecorder.h"
+#include "support/FaultSeam.h"
 #include "support/RecordingDialogs.h"
 #include "support/TestImages.h"
 
 namespace Reliability {
 
 enum class TOperation : uint8_t { Copy, Split, Merge };
-
-/// Which kind of system call a fault hit: decides which messages are right for it.
-enum class TFaultKind : uint8_t { None, Open, Read, Write, Close, Abort, DiskFull };
 
 /// One small job: an input of the given name (its extension gives the kind) with the test
 /// pattern, and the output kind. Split cuts it into tiles of TileWidth x TileHeight; merge
@@ -50,6 +48,9 @@ inline void PrintTo(const TJob& job, std::ostream* os)
     *os << job.Name;
 }
 
+/// Files by name with their bytes.
+using TFiles = std::map<std::string, std::vector<uint8_t>>;
+
 /// What one run left behind.
 struct TRunOutcome {
     bool Aborted = false;
@@ -58,7 +59,7 @@ struct TRunOutcome {
     int ShowCount = 0;
     int HideCount = 0;
     std::vector<std::string> List; ///< split: the tiles it reported
-    std::map<std::string, std::vector<uint8_t>> Outputs; ///< every file in the output folder
+    TFiles Outputs; ///< every file in the output folder, hidden ones included
 };
 
 /// Prepares the job's input once (and, for merge, its tiles), runs it cleanly once for the
@@ -68,13 +69,20 @@ public:
     explicit TJobRig(const TJob& job);
 
     /// Runs the job once; prepare runs on the engine just before the operation starts
-    /// (to install hooks), and the seam, if any, is in force during the operation only.
+    /// (to install hooks), and the seam, if any, is in force during the operation only. The
+    /// output folder first holds `existing` (name to bytes); the overwrite question is answered
+    /// Yes.
     TRunOutcome Run(TIoSeam* seam = nullptr, const std::function<void(TTavmor&)>& prepare = nullptr,
-        const std::string& outFolder = "");
+        const std::string& outFolder = "", const TFiles& existing = {});
     /// The outcome of the clean run.
     const TRunOutcome& Clean() const { return FClean; }
-    /// Checks a faulty run: success with the clean bytes, or the right message and cleanup.
-    void ExpectSound(const TRunOutcome& outcome, TFaultKind fault) const;
+    /// Files of every output name of the clean run, with bytes of their own: what a user had
+    /// there before a run that overwrites them.
+    TFiles OldOutputs() const;
+    /// Checks a faulty run: success with the clean bytes, or the right message and nothing
+    /// left but what was there before (existing, byte for byte).
+    void ExpectSound(
+        const TRunOutcome& outcome, TFaultKind fault, const TFiles& existing = {}) const;
     /// The input files (one, or the tiles of a merge) are as they were written.
     void ExpectInputUntouched() const;
     const TJob& Job() const { return FJob; }
@@ -90,37 +98,6 @@ private:
     uint32_t FCountX = 0;
     uint32_t FCountY = 0;
     TRunOutcome FClean;
-};
-
-/// A seam that counts every call by kind and makes one chosen call (or, with Following,
-/// that one and every later one of its kind) fail with Error, or transfer only part of what
-/// was asked (a short read or write, which the system may legally do at any time).
-class TCountingSeam : public TIoSeam {
-public:
-    TFaultKind FailKind = TFaultKind::None;
-    int FailAt = 0; ///< 1-based number of the call of FailKind that fails
-    bool Following = false;
-    bool Short = false; ///< transfer half (at least one byte) instead of failing
-    int Error = 5; ///< EIO
-
-    int Opens = 0;
-    int Reads = 0;
-    int Writes = 0;
-    int Closes = 0;
-    int Hits = 0; ///< calls actually failed or shortened
-
-    int Open(const char* path, int flags, mode_t mode) override;
-    ssize_t Read(int fd, void* buffer, size_t count) override;
-    ssize_t Write(int fd, const void* buffer, size_t count) override;
-    ssize_t PRead(int fd, void* buffer, size_t count, int64_t offset) override;
-    ssize_t PWrite(int fd, const void* buffer, size_t count, int64_t offset) override;
-    int Close(int fd) override;
-
-    /// The number of calls of a kind made so far.
-    int CountOf(TFaultKind kind) const;
-
-private:
-    bool Hit(TFaultKind kind, int& counter);
 };
 
 /// The small jobs every reliability test runs: each input kind, each output kind, each
