@@ -48,6 +48,7 @@ public:
     bool AskYesNo(const std::string& text) override;
     bool AskRawParameters(int64_t fileSize, uint32_t width, uint32_t height, uint8_t bits,
         TRawParameters& answer) override;
+    bool ReplaceAgreed() const override { return FOptions.Overwrite == TOverwriteAnswer::Yes; }
 
     /// The last text put in the status line ("" after ClearStatus).
     const std::string& LastStatus() const { return FStatus; }

@@ -26,6 +26,9 @@ public:
     /// height and depth found so far (0 when unknown). False means cancelled.
     virtual bool AskRawParameters(int64_t fileSize, uint32_t width, uint32_t height, uint8_t bits,
         TRawParameters& answer) = 0;
+    /// True when the user agreed beforehand to replace any existing output (the command line's
+    /// --yes): a file that takes an output's name while it is written is replaced too.
+    virtual bool ReplaceAgreed() const { return false; }
     /// Names the file and the reason (the system's words for an error) behind the next message
     /// shown or error reported, for a user interface that shows them beside the fixed text.
     virtual void NoteDetail(const std::string& file, const std::string& reason)

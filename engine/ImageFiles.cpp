@@ -157,7 +157,7 @@ bool TImageOutput::Open(const std::string& stem, uint32_t width, uint32_t height
         return false;
     }
     int64_t reclaimable = 0;
-    TReplace replace = TReplace::Never;
+    TReplace replace = run.Dialogs.ReplaceAgreed() ? TReplace::Allowed : TReplace::Never;
     switch (LookAtName(fullName, reclaimable)) {
     case TAtName::Nothing:
         break;

@@ -63,6 +63,8 @@ bool TOutputCommit::Create(const std::string& finalName, TReplace replace, bool 
     FError = 0;
     FCommitted = false;
     FTemp.clear();
+    // What runs that are gone left here goes first.
+    SweepStaleTemporaries(FFolder);
     // An unnamed file vanishes with the process whatever ends it; a hidden name needs the
     // run's lock so that a later run can tell it from a live one's.
     if (!gForceNamed) {

@@ -1,9 +1,9 @@
 // The derived panel numbers: tile counts and clamped tile sizes, and the resize height.
 #include <gtest/gtest.h>
 
+#include "app/StartHandler.h"
 #include "engine/TavmorManager.h"
 #include "jobs/FakeHost.h"
-#include "app/StartHandler.h"
 #include "jobs/TavmorJobs.h"
 
 namespace {

@@ -402,7 +402,7 @@ uint64_t BytesRead(pid_t pid)
 
 TEST(CliSignals, StopSignalAbortsAndLeavesNoOutput)
 {
-    for (const int signal : { SIGINT, SIGTERM, SIGHUP }) {
+    for (const int signal : { SIGINT, SIGTERM, SIGHUP, SIGPIPE }) {
         SCOPED_TRACE(signal);
         TTempDir dir;
         // Large enough to be still running when the signal comes: written as plain bytes,

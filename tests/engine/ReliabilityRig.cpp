@@ -192,8 +192,8 @@ void TJobRig::ExpectSound(
         const std::vector<std::string> allowed = AllowedTexts(FJob.Operation, fault);
         // At most the report of the failed step and the operation's own.
         EXPECT_LE(outcome.Errors.size(), 2u);
-        const size_t questions = static_cast<size_t>(std::count(
-            outcome.Dialogs.begin(), outcome.Dialogs.end(), EngineText::OutputExists));
+        const size_t questions = static_cast<size_t>(
+            std::count(outcome.Dialogs.begin(), outcome.Dialogs.end(), EngineText::OutputExists));
         EXPECT_FALSE(outcome.Errors.empty() && outcome.Dialogs.size() == questions)
             << "a silent failure";
         for (const std::string& text : outcome.Errors) {
