@@ -1,4 +1,6 @@
 // The derived panel numbers: tile counts and clamped tile sizes, and the resize height.
+#include <ostream>
+
 #include <gtest/gtest.h>
 
 #include "app/StartHandler.h"
@@ -59,6 +61,12 @@ const RecalcCase kRecalcCases[] = {
     { "resize_split_fields_untouched", 4000, 3000, TPanelField::ResizeW,
         { 6000, 6000, 7, 9, 2000, 0 }, { 6000, 6000, 7, 9, 2000, 1500 } },
 };
+
+/// Failures name the row, not its bytes.
+void PrintTo(const RecalcCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class RecalcTest : public ::testing::TestWithParam<RecalcCase> { };
 
