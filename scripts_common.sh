@@ -11,11 +11,11 @@ tavmor_install_packages() {
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
     done
     if [ ${#missing[@]} -gt 0 ]; then
-        echo "Installing: ${missing[*]}"
+        echo "Installing ${#missing[@]} Debian packages (a few minutes the first time): ${missing[*]}"
         local sudo=""
         [ "$(id -u)" -ne 0 ] && sudo="sudo"
-        $sudo apt-get update -qq
-        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+        $sudo apt-get update -q
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}"
     fi
 }
 

@@ -3,16 +3,31 @@
 
 namespace CliText {
 inline constexpr const char* Program = "tavmor";
+inline constexpr const char* Version = "2.1.0";
 inline constexpr const char* Description =
     "Tavmor Tools 2.1.0: convert, crop, resize, split and merge very large images";
-// Errors of the command line itself, each followed by the name concerned
-inline constexpr const char* NoSuchFile = "No such file: ";
+// Errors of the command line itself, each after "tavmor: " and the name concerned
+inline constexpr const char* NoSuchFile = "No such file";
+inline constexpr const char* NotAFolder = ": it is a file, not a folder";
+inline constexpr const char* Created = "created the folder";
+// Added to the system's texts: how to answer otherwise, where else an output can go
+inline constexpr const char* AnsweredNo = " No";
+inline constexpr const char* AnsweredNoHint = " No (answer with --yes to overwrite)";
+inline constexpr const char* OtherOutputHint = ": write it elsewhere with --out DIR or -o PATH";
+// The final line of a split: count + TilesOf + the summary
+inline constexpr const char* TilesOf = " tiles, ";
 inline constexpr const char* RawSizeMismatch = "The RAW size and bits do not match the size of ";
-// Two inputs of one call that would write one output: SameOutput + name + From + first + And +
-// second
-inline constexpr const char* SameOutput = "Two inputs would write the same output ";
-inline constexpr const char* SameOutputFrom = ": ";
+// Two inputs of one call that would write one output: the output's name, then SameOutput +
+// first + SameOutputAnd + second
+inline constexpr const char* SameOutput = "two inputs would write this output: ";
 inline constexpr const char* SameOutputAnd = " and ";
+// Usage errors of the command line itself
+inline constexpr const char* UnknownCommand = "unknown command ";
+inline constexpr const char* Commands = "; the commands are: info, convert, crop, split, merge, "
+                                        "resize (tavmor --help tells more)";
+inline constexpr const char* OneOutputOnly = "-o names one output: give one input file";
+inline constexpr const char* UnknownOutputExtension =
+    "-o: the extension does not say the format; give --format";
 // The overwrite question on a terminal is followed by this prompt
 inline constexpr const char* YesNoPrompt = " [y/N] ";
 // Information box captions, in the window's order
@@ -32,12 +47,18 @@ inline constexpr const char* HelpResize = "Shrink images to a width, keeping the
 inline constexpr const char* HelpFiles = "Input image files";
 inline constexpr const char* HelpFile = "Input image file";
 inline constexpr const char* HelpTiles = "Tile files (names ending in _x<column>y<row>)";
-inline constexpr const char* HelpJson = "One JSON object per file on standard output";
-inline constexpr const char* HelpFormat = "Output format (default tif)";
-inline constexpr const char* HelpOut = "Output folder (default: the input's folder)";
+inline constexpr const char* HelpJson =
+    "JSON on standard output: one object for one file, an array of them for several";
+inline constexpr const char* HelpFormat =
+    "Output format (default tif, or what the extension of -o PATH says)";
+inline constexpr const char* HelpOut =
+    "Output folder (default: the input's folder); created when missing";
+inline constexpr const char* HelpOutName =
+    "The output's complete name, exactly as given (one input only)";
+inline constexpr const char* HelpVersion = "Print the version and exit";
 inline constexpr const char* HelpYes = "Overwrite existing output files";
 inline constexpr const char* HelpNo = "Never overwrite existing output files";
-inline constexpr const char* HelpQuiet = "No progress bar and no final status line";
+inline constexpr const char* HelpQuiet = "No progress line and no final lines";
 inline constexpr const char* HelpRawSize = "Width and height of a RAW file whose name lacks them";
 inline constexpr const char* HelpBits = "Bits per sample of such a RAW file";
 inline constexpr const char* HelpX = "Left column of the rectangle";
@@ -49,4 +70,38 @@ inline constexpr const char* HelpTileHeight = "Tile height in pixels";
 inline constexpr const char* HelpResizeWidth = "Target width in pixels";
 inline constexpr const char* HelpFast = "Fast method (less quality): nearest neighbour";
 inline constexpr const char* RawSizeFormat = "must be WIDTHxHEIGHT, each 1 to 100000000";
+} // namespace CliText
+
+namespace CliText {
+// Examples at the end of each command's help
+inline constexpr const char* ExamplesInfo = "Examples:\n"
+                                            "  tavmor info pano.tif\n"
+                                            "  tavmor info --json tiles/*.tif\n"
+                                            "  tavmor info scan.raw --raw-size 6000x4000";
+inline constexpr const char* ExamplesConvert =
+    "Examples:\n"
+    "  tavmor convert pano.tif --format kro --out converted\n"
+    "  tavmor convert pano.tif --format tif-lzw -o archive/pano-lzw.tif\n"
+    "  tavmor convert scan.raw --raw-size 6000x4000 --bits 16 --format tif";
+inline constexpr const char* ExamplesCrop =
+    "Examples:\n"
+    "  tavmor crop pano.tif --x 1000 --y 500 --width 4000 --height 3000 --out crops\n"
+    "  tavmor crop pano.tif --x 0 --y 0 --width 2000 --height 2000 -o corner.kro";
+inline constexpr const char* ExamplesSplit =
+    "Examples:\n"
+    "  tavmor split pano.tif --tile-width 5000 --tile-height 5000 --out tiles\n"
+    "  tavmor split pano.tif --tile-width 1000 --tile-height 1000 --format raw --out tiles";
+inline constexpr const char* ExamplesMerge = "Examples:\n"
+                                             "  tavmor merge tiles/*.tif --out merged\n"
+                                             "  tavmor merge tiles/*.raw -o whole.tif --yes";
+inline constexpr const char* ExamplesResize =
+    "Examples:\n"
+    "  tavmor resize pano.tif --width 2000 --out small\n"
+    "  tavmor resize pano.tif --width 5000 --fast -o preview.tif";
+inline constexpr const char* ExamplesMain =
+    "Examples:\n"
+    "  tavmor info pano.tif\n"
+    "  tavmor convert pano.tif --format kro --out converted\n"
+    "  tavmor split pano.tif --tile-width 5000 --tile-height 5000 --out tiles\n"
+    "Run 'tavmor COMMAND --help' for a command's options.";
 } // namespace CliText

@@ -23,6 +23,7 @@ struct TCliRequest {
     bool Json = false;
     std::string Output = "tif"; ///< the output kind's name in the format table
     std::string OutDir; ///< "" = the input's folder
+    std::string OutName; ///< -o: the one output's complete name, "" when not given
     TCliHostOptions Host;
     int64_t CropX = 0;
     int64_t CropY = 0;
@@ -39,7 +40,3 @@ struct TCliRequest {
 /// would write one output name. Returns the exit status: the worst of the files, or
 /// kExitSignalBase + the signal after a stop signal. Main thread only.
 [[nodiscard]] int RunRequest(const TCliRequest& request);
-
-/// The text as a JSON string literal: quotes, backslash and control characters escaped,
-/// bytes that are not UTF-8 replaced by U+FFFD.
-std::string JsonString(const std::string& text);

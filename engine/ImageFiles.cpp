@@ -149,10 +149,13 @@ bool TImageOutput::Open(const std::string& stem, uint32_t width, uint32_t height
     FInfo.BytesPerPixel = static_cast<uint8_t>(format->OutChannels * (bits == 16 ? 2 : 1));
     const uint64_t pixelBytes = OutputPixelBytes(*format, width, height, bits);
     FLarge = UsesLargeLayout(*format, pixelBytes, spec.Options);
-    const std::string fullName = stem + (FLarge ? format->LargeExtension : format->Extension);
+    const std::string fullName = !spec.ExactName.empty()
+        ? spec.ExactName
+        : stem + (FLarge ? format->LargeExtension : format->Extension);
 
     // The same file may hide behind another spelling of its path (relative parts, links).
     if (fullName == inputName || SameFile(fullName, inputName)) {
+        run.Dialogs.NoteDetail(fullName, "");
         run.Dialogs.ShowErrorDialog(EngineText::CannotOverwriteInput);
         return false;
     }
@@ -168,6 +171,7 @@ bool TImageOutput::Open(const std::string& stem, uint32_t width, uint32_t height
         run.Dialogs.ShowMessage(EngineText::WriteToFileError);
         return false;
     case TAtName::Replaceable:
+        run.Dialogs.NoteDetail(fullName, "");
         if (!run.Dialogs.AskYesNo(EngineText::OutputExists)) {
             return false;
         }

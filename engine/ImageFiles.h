@@ -21,6 +21,9 @@ struct TOutputSpec {
     TWriteOptions Options;
     /// The data reaches the disk before the file takes its name (off for scratch files).
     bool Durable = true;
+    /// The output's complete name as the user gave it; "" lets the operation name it (stem and
+    /// the extension the kind and size choose).
+    std::string ExactName;
 };
 
 /// An input image open for reading. One thread only.

@@ -37,7 +37,7 @@ TOutcome CommitOutput(TRunContext& run, TImageOutput& output)
         // Another program (or another run) created the name while this one wrote: the user
         // agreed to nothing, so the answer is the one given to an unasked question, No.
         run.Dialogs.NoteDetail(name, "");
-        run.Dialogs.ShowMessage(EngineText::OutputExists);
+        run.Dialogs.ShowAnsweredNo(EngineText::OutputExists);
         return TOutcome::Failed;
     case TCommitResult::Failed:
         break;

@@ -88,6 +88,9 @@ TOutputSpec TTavmor::OutputSpec() const
     spec.Options.Compression = Lzw ? TCompression::Lzw : TCompression::None;
     spec.Options.ForceBigTiff = ForceBigTiff;
     spec.Durable = !ScratchOutputs;
+    if (!ScratchOutputs) {
+        spec.ExactName = ExactOutputName;
+    }
     return spec;
 }
 

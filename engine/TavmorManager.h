@@ -43,6 +43,9 @@ public:
     /// Outputs are scratch files of a job (a resize's tiles): their data need not reach the
     /// disk before they take their names.
     bool ScratchOutputs = false;
+    /// The complete name of the next output as the user gave it ("" = the engine names it);
+    /// scratch outputs never take it.
+    std::string ExactOutputName;
     std::atomic<bool> Abort { false };
 
     TTextEvent OnError;

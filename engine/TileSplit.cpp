@@ -165,7 +165,7 @@ TOutcome SplitImage(TRunContext& run, const TFileInfo& input, uint32_t tileWidth
         break;
     case TCommitResult::Exists:
         run.Dialogs.NoteDetail(finished[failedAt]->Info().FileName, "");
-        run.Dialogs.ShowMessage(EngineText::OutputExists);
+        run.Dialogs.ShowAnsweredNo(EngineText::OutputExists);
         return TOutcome::Failed;
     case TCommitResult::Failed:
         run.Dialogs.NoteDetail(

@@ -14,6 +14,9 @@ struct TOutputRequest {
     std::string Kind = "tif";
     /// The folder to write into; "" (or a folder that no longer exists) means the input's own.
     std::string Folder;
+    /// The output's complete name, exactly as given, in place of the folder and the name the
+    /// job would choose; "" for those. Jobs that write one file only.
+    std::string Name;
 };
 
 /// Rewrite the whole current input in another format.

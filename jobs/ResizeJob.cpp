@@ -175,9 +175,15 @@ bool TResizeRun::Check()
         return false;
     }
     Jobs.SetOutputOptions(Request.Output);
-    OutFolder = Jobs.OutputFolderFor(in.FileName, Request.Output.Folder);
-    if (SameFolder(OutFolder, DirectoryOf(in.FileName))
-        && Engine.OutInfo.ImageType == in.ImageType) {
+    // A name given in full goes where it says; the engine's own names go into the folder.
+    const bool named = !Request.Output.Name.empty();
+    OutFolder = named ? Jobs.OutputFolderFor(Request.Output.Name, "")
+                      : Jobs.OutputFolderFor(in.FileName, Request.Output.Folder);
+    const bool sameName = named
+        ? Request.Output.Name == in.FileName || SameFile(Request.Output.Name, in.FileName)
+        : SameFolder(OutFolder, DirectoryOf(in.FileName))
+            && Engine.OutInfo.ImageType == in.ImageType;
+    if (sameName) {
         Host.ShowErrorDialog(EngineText::CannotOverwriteInput);
         return false;
     }

@@ -63,6 +63,7 @@ void TJobs::SetOutputOptions(const TOutputRequest& output)
     const TFoundKind found = FindOutputKind(output.Kind);
     Engine.OutInfo.ImageType = found.Format ? found.Format->Type : FileType::NV;
     Engine.Lzw = found.Kind && found.Kind->Compression == TCompression::Lzw;
+    Engine.ExactOutputName = output.Name;
 }
 
 std::string TJobs::OutputFolderFor(const std::string& fileName, const std::string& chosen) const

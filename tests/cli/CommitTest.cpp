@@ -21,7 +21,7 @@ namespace {
 using namespace TestImages;
 using TFiles = std::map<std::string, std::vector<uint8_t>>;
 
-const std::string kOverwrite = "Output file exists. Do you want to overwrite it?\n";
+const std::string kOverwrite = "Output file exists. Do you want to overwrite it? No";
 
 /// Every entry of a folder with its bytes (folders as an empty entry with a trailing "/").
 TFiles FolderContents(const std::string& folder)
@@ -289,7 +289,7 @@ TEST(CommitNames, InputsThatWouldWriteOneNameAreRefusedBeforeAnything)
     const TTavmorResult r = RunTavmor({ "convert", tile, dir.File("tiles/p_40X20_x2y1.tif"),
         "--format", "kro", "--out", dir.File("out"), "--yes" });
     EXPECT_EQ(1, r.ExitCode);
-    EXPECT_EQ("Two inputs would write the same output " + dir.File("out/p.kro") + ": " + tile
+    EXPECT_EQ("tavmor: " + dir.File("out/p.kro") + ": two inputs would write this output: " + tile
             + " and " + dir.File("tiles/p_40X20_x2y1.tif") + "\n",
         r.Err);
     EXPECT_TRUE(std::filesystem::is_empty(dir.File("out")));
