@@ -43,5 +43,17 @@ inline constexpr const char* HelpTileWidth = "Tile width in pixels";
 inline constexpr const char* HelpTileHeight = "Tile height in pixels";
 inline constexpr const char* HelpResizeWidth = "Target width in pixels";
 inline constexpr const char* HelpFast = "Fast method (less quality): nearest neighbour";
+inline constexpr const char* HelpPyramid =
+    "Write tiles and levels for zooming viewers: Deep Zoom, IIIF or a pyramidal TIFF";
+inline constexpr const char* HelpLayout = "dzi (default), iiif or tiff";
+inline constexpr const char* HelpTileSize = "Tile side in pixels (default 254 for dzi, else 256)";
+inline constexpr const char* HelpOverlap = "Pixels shared with each neighbouring tile (dzi)";
+inline constexpr const char* HelpSuffix = "Tile format: .jpg (default), .png or .webp";
+inline constexpr const char* HelpQuality = "JPEG and WebP quality, 1 to 100 (default 75)";
+inline constexpr const char* HelpBackground = "Colour under transparent pixels of JPEG tiles";
+inline constexpr const char* HelpIiifId = "The id written into info.json (default: NAME)";
+inline constexpr const char* HelpName = "Output base name (default: the input's)";
+inline constexpr const char* BackgroundFormat = "must be R,G,B, each 0 to 255";
+inline constexpr const char* NameNeedsOneFile = "-o NAME takes one input file";
 inline constexpr const char* RawSizeFormat = "must be WIDTHxHEIGHT, each 1 to 100000000";
 } // namespace CliText

@@ -106,6 +106,19 @@ int RunInfo(TRun& run, const std::string& file)
     return valid ? kExitOk : kExitFailed;
 }
 
+/// The pyramid job on the selected input; its outcome as the final status line.
+int MakePyramid(TRun& run)
+{
+    run.Host.ClearStatus();
+    const TOutcome outcome = RunPyramid(run.Jobs, run.Request.Pyramid);
+    run.Jobs.ShowStatus(
+        outcome == TOutcome::Done ? JobText::OperationCompleted : JobText::OperationAborted);
+    if (!run.Request.Host.Quiet) {
+        run.Host.PrintLine(run.Host.LastStatus());
+    }
+    return outcome == TOutcome::Done ? kExitOk : kExitFailed;
+}
+
 /// One input through the job of the command.
 int RunOnFile(TRun& run, const std::string& file)
 {
@@ -140,6 +153,8 @@ int RunOnFile(TRun& run, const std::string& file)
         panel.ResizeW = request.ResizeWidth;
         run.Jobs.jvSplitWidthChange(TPanelField::ResizeW);
         break;
+    case TCommand::Pyramid:
+        return MakePyramid(run);
     case TCommand::Info:
     case TCommand::Merge:
         return kExitUsage;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/CliHost.h"
+#include "jobs/PyramidJob.h"
 
 /// Exit statuses of the program.
 inline constexpr int kExitOk = 0;
@@ -13,7 +14,7 @@ inline constexpr int kExitFailed = 1; ///< failed, refused or aborted
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitInterrupted = 130; ///< stopped by SIGINT or SIGTERM
 
-enum class TCommand { Info, Convert, Crop, Split, Merge, Resize };
+enum class TCommand { Info, Convert, Crop, Split, Merge, Resize, Pyramid };
 
 /// Everything the options say, already checked against their ranges.
 struct TCliRequest {
@@ -31,6 +32,7 @@ struct TCliRequest {
     int64_t TileHeight = 1000;
     int64_t ResizeWidth = 1000;
     bool Fast = false;
+    TPyramidOptions Pyramid;
 };
 
 /// Runs the request with one engine and the terminal as host: the job once per file, in
