@@ -214,8 +214,12 @@ TOutcome RunPyramid(TJobs& jobs, const TPyramidOptions& options)
             jobs.ShowError(EngineText::ReadFileError);
             return TOutcome::Failed;
         }
-        ToEightBitRow(rows, row, in.Width, eightBit.data());
-        levels.AddRow(eightBit.data(), toTiler);
+        // 8-bit rows that keep their channels need no conversion.
+        if (rows.Bits != 8 || channels != rows.Channels) {
+            ToEightBitRow(rows, row, in.Width, eightBit.data());
+            row = eightBit.data();
+        }
+        levels.AddRow(row, toTiler);
         if (!tiler.Dispatch(TPyramidTiler::kBatchRows)) {
             jobs.ShowError(tiler.Failure());
             return TOutcome::Failed;
