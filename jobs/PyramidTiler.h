@@ -58,7 +58,7 @@ public:
 
     /// Rows of the full level gathered per batch: enough to keep the workers busy between two
     /// hand-overs, few enough that two batches stay small beside the encoders.
-    static constexpr uint32_t kBatchRows = 16;
+    static constexpr uint32_t kBatchRows = 8;
 
 private:
     struct TRowRef {
