@@ -144,7 +144,7 @@ TOutcome RunPyramid(TJobs& jobs, const TPyramidOptions& options)
     bool exists = false;
     for (const std::string& entry : layout.Entries()) {
         const std::string path = folder + entry;
-        if (Exists(path) && Inside(in.FileName, path)) {
+        if (Exists(path) && (SameFile(in.FileName, path) || Inside(in.FileName, path))) {
             engine.UserDialogs().ShowErrorDialog(EngineText::CannotOverwriteInput);
             return TOutcome::Failed;
         }
