@@ -24,7 +24,7 @@ inline constexpr const char* SameOutputAnd = " and ";
 // Usage errors of the command line itself
 inline constexpr const char* UnknownCommand = "unknown command ";
 inline constexpr const char* Commands = "; the commands are: info, convert, crop, split, merge, "
-                                        "resize (tavmor --help tells more)";
+                                        "resize, pyramid (tavmor --help tells more)";
 inline constexpr const char* OneOutputOnly = "-o names one output: give one input file";
 inline constexpr const char* UnknownOutputExtension =
     "-o: the extension does not say the format; give --format";
@@ -69,6 +69,18 @@ inline constexpr const char* HelpTileWidth = "Tile width in pixels";
 inline constexpr const char* HelpTileHeight = "Tile height in pixels";
 inline constexpr const char* HelpResizeWidth = "Target width in pixels";
 inline constexpr const char* HelpFast = "Fast method (less quality): nearest neighbour";
+inline constexpr const char* HelpPyramid =
+    "Write tiles and levels for zooming viewers: Deep Zoom, IIIF or a pyramidal TIFF";
+inline constexpr const char* HelpLayout = "dzi (default), iiif or tiff";
+inline constexpr const char* HelpTileSize = "Tile side in pixels (default 254 for dzi, else 256)";
+inline constexpr const char* HelpOverlap = "Pixels shared with each neighbouring tile (dzi)";
+inline constexpr const char* HelpSuffix = "Tile format: .jpg (default), .png or .webp";
+inline constexpr const char* HelpQuality = "JPEG and WebP quality, 1 to 100 (default 75)";
+inline constexpr const char* HelpBackground = "Colour under transparent pixels of JPEG tiles";
+inline constexpr const char* HelpIiifId = "The id written into info.json (default: NAME)";
+inline constexpr const char* HelpName = "Output base name (default: the input's)";
+inline constexpr const char* BackgroundFormat = "must be R,G,B, each 0 to 255";
+inline constexpr const char* NameNeedsOneFile = "-o NAME takes one input file";
 inline constexpr const char* RawSizeFormat = "must be WIDTHxHEIGHT, each 1 to 100000000";
 } // namespace CliText
 
@@ -98,6 +110,11 @@ inline constexpr const char* ExamplesResize =
     "Examples:\n"
     "  tavmor resize pano.tif --width 2000 --out small\n"
     "  tavmor resize pano.tif --width 5000 --fast -o preview.tif";
+inline constexpr const char* ExamplesPyramid =
+    "Examples:\n"
+    "  tavmor pyramid pano.tif --out web            (web/pano.dzi and web/pano_files/)\n"
+    "  tavmor pyramid pano.tif --layout iiif --suffix .webp --out web\n"
+    "  tavmor pyramid pano.tif --layout tiff --quality 85 -o pano-pyramid";
 inline constexpr const char* ExamplesMain =
     "Examples:\n"
     "  tavmor info pano.tif\n"

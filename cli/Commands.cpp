@@ -86,6 +86,27 @@ int Report(TRun& run, const TJobResult& result)
     if (!run.Host.Quiet()) {
         if (!done) {
             run.Host.Message(JobText::OperationAborted);
+        } else if (run.Request.Command == TCommand::Pyramid) {
+            // Levels and tiles of 8-bit samples, however deep the input; the bytes of the
+            // whole tree.
+            const std::string& output = result.Outputs.front();
+            uint64_t bytes = 0;
+            std::error_code ec;
+            const std::string tree = run.Request.Pyramid.Layout == TPyramidLayoutKind::Dzi
+                ? output.substr(0, output.size() - 4) + "_files"
+                : output;
+            bytes += static_cast<uint64_t>(std::max<int64_t>(FileSizeOf(output), 0));
+            if (std::filesystem::is_directory(tree, ec)) {
+                for (const auto& entry : std::filesystem::recursive_directory_iterator(tree, ec)) {
+                    if (entry.is_regular_file(ec)) {
+                        bytes += entry.file_size(ec);
+                    }
+                }
+            }
+            const TFileInfo& in = run.Engine.InInfo;
+            run.Host.PrintLine(CliText::Program + std::string(": ") + output + ": "
+                + JobText::OperationCompleted
+                + Summary(in.Width, in.Height, 8, bytes, run.Host.Elapsed()));
         } else if (run.Request.Command == TCommand::Split) {
             uint64_t bytes = 0;
             for (const std::string& tile : result.Outputs) {
@@ -177,6 +198,11 @@ int RunOnFile(TRun& run, const std::string& file)
                 Derived::ClampTileSide(request.TileHeight, in.Height) }));
     case TCommand::Resize:
         return Report(run, run.Jobs.RunResize({ run.Output, request.ResizeWidth, request.Fast }));
+    case TCommand::Pyramid: {
+        TPyramidOptions options = request.Pyramid;
+        options.Folder = request.OutDir;
+        return Report(run, RunPyramid(run.Jobs, options));
+    }
     case TCommand::Info:
     case TCommand::Merge:
         break;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/CliHost.h"
+#include "jobs/PyramidJob.h"
 
 /// Exit statuses of the program.
 inline constexpr int kExitOk = 0;
@@ -14,7 +15,7 @@ inline constexpr int kExitUsage = 2;
 /// Stopped by a signal: 128 + the signal's number (130 for Ctrl+C).
 inline constexpr int kExitSignalBase = 128;
 
-enum class TCommand { Info, Convert, Crop, Split, Merge, Resize };
+enum class TCommand { Info, Convert, Crop, Split, Merge, Resize, Pyramid };
 
 /// Everything the options say, already checked against their ranges.
 struct TCliRequest {
@@ -33,6 +34,7 @@ struct TCliRequest {
     int64_t TileHeight = 1000;
     int64_t ResizeWidth = 1000;
     bool Fast = false;
+    TPyramidOptions Pyramid;
 };
 
 /// Runs the request with one engine and the terminal as host: the job once per file, in

@@ -1,4 +1,5 @@
 // The `tavmor` command line: reads the options, then runs the jobs on the files named.
+#include <array>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
@@ -16,6 +17,7 @@
 #include "engine/FileInfo.h"
 #include "engine/Formats.h"
 #include "engine/OpenFileLimit.h"
+#include "jobs/PyramidTexts.h"
 
 namespace {
 
@@ -27,9 +29,12 @@ struct TTypedOptions {
     bool Yes = false;
     bool No = false;
     std::vector<CLI::Option*> FormatOptions; ///< --format of every command
+    std::string Layout = "dzi";
+    std::string Background;
 };
 
-const char* const kCommandNames[] = { "info", "convert", "crop", "split", "merge", "resize" };
+const char* const kCommandNames[] = { "info", "convert", "crop", "split", "merge", "resize",
+    "pyramid" };
 
 /// Reads "WIDTHxHEIGHT" (either case of the x), each side 1 to the engine's largest.
 bool ParseRawSize(const std::string& text, uint32_t& width, uint32_t& height)
@@ -61,6 +66,34 @@ void AddRawOptions(CLI::App* command, TTypedOptions& typed)
     command->add_option("--bits", typed.Bits, CliText::HelpBits)->check(CLI::IsMember({ 8, 16 }));
 }
 
+/// Reads "R,G,B", each 0 to 255.
+bool ParseColour(const std::string& text, std::array<uint8_t, 3>& colour)
+{
+    const char* p = text.data();
+    const char* end = p + text.size();
+    for (size_t i = 0; i < colour.size(); ++i) {
+        unsigned value = 0;
+        const auto res = std::from_chars(p, end, value);
+        if (res.ec != std::errc() || value > 255
+            || (i < 2 && (res.ptr == end || *res.ptr != ','))) {
+            return false;
+        }
+        colour[i] = static_cast<uint8_t>(value);
+        p = res.ptr + (i < 2 ? 1 : 0);
+    }
+    return p == end;
+}
+
+/// The --out, --yes, --no and --quiet of a command without --format (the pyramid).
+void AddFolderOptions(CLI::App* command, TCliRequest& request, TTypedOptions& typed)
+{
+    command->add_option("--out", request.OutDir, CliText::HelpOut)->type_name("DIR");
+    CLI::Option* yes = command->add_flag("--yes", typed.Yes, CliText::HelpYes);
+    CLI::Option* no = command->add_flag("--no", typed.No, CliText::HelpNo);
+    yes->excludes(no);
+    command->add_flag("--quiet", request.Host.Quiet, CliText::HelpQuiet);
+}
+
 void AddOutputOptions(CLI::App* command, TCliRequest& request, TTypedOptions& typed, bool oneOutput)
 {
     typed.FormatOptions.push_back(command->add_option("--format", typed.Format, CliText::HelpFormat)
@@ -81,6 +114,37 @@ void AddOutputOptions(CLI::App* command, TCliRequest& request, TTypedOptions& ty
 template <typename T> CLI::Validator InRange(T low, T high)
 {
     return CLI::Range(low, high);
+}
+
+/// The pyramid's settings that depend on one another; kExitUsage after printing the reason.
+int CheckPyramidOptions(TCliRequest& request, const TTypedOptions& typed)
+{
+    TPyramidOptions& pyr = request.Pyramid;
+    pyr.Layout = typed.Layout == "iiif" ? TPyramidLayoutKind::Iiif
+        : typed.Layout == "tiff"        ? TPyramidLayoutKind::Tiff
+                                        : TPyramidLayoutKind::Dzi;
+    if (!typed.Background.empty()) {
+        (void)ParseColour(typed.Background, pyr.Background);
+    }
+    const uint32_t tile = pyr.TileSize != 0 ? pyr.TileSize : DefaultTileSize(pyr.Layout);
+    const char* refusal = nullptr;
+    if (pyr.Layout == TPyramidLayoutKind::Tiff && pyr.Suffix == ".webp") {
+        refusal = PyramidText::TiffSuffix;
+    } else if (pyr.Layout == TPyramidLayoutKind::Tiff && tile % 16 != 0) {
+        refusal = PyramidText::TiffTileSize;
+    } else if (pyr.Layout == TPyramidLayoutKind::Dzi && pyr.Overlap >= tile) {
+        refusal = PyramidText::OverlapTooLarge;
+    } else if (!pyr.Name.empty() && request.Files.size() > 1) {
+        refusal = CliText::NameNeedsOneFile;
+    } else if (!pyr.Name.empty()
+        && (pyr.Name.find('/') != std::string::npos || pyr.Name == "." || pyr.Name == "..")) {
+        refusal = PyramidText::BadName;
+    }
+    if (refusal) {
+        std::fprintf(stderr, "%s: %s\n", CliText::Program, refusal);
+        return kExitUsage;
+    }
+    return kExitOk;
 }
 
 /// "tavmor foo": a word where a command belongs that names none.
@@ -178,6 +242,33 @@ int main(int argc, char** argv)
     AddOutputOptions(resize, request, typed, true);
     AddRawOptions(resize, typed);
 
+    CLI::App* pyramid = app.add_subcommand("pyramid", CliText::HelpPyramid);
+    pyramid->footer(CliText::ExamplesPyramid);
+    TPyramidOptions& pyr = request.Pyramid;
+    pyramid->add_option("FILE", request.Files, CliText::HelpFiles)->required();
+    pyramid->add_option("--layout", typed.Layout, CliText::HelpLayout)
+        ->check(CLI::IsMember({ "dzi", "iiif", "tiff" }));
+    pyramid->add_option("--tile-size", pyr.TileSize, CliText::HelpTileSize)
+        ->check(InRange<uint32_t>(16, 4096));
+    pyramid->add_option("--overlap", pyr.Overlap, CliText::HelpOverlap)
+        ->check(InRange<uint32_t>(0, 4095));
+    pyramid->add_option("--suffix", pyr.Suffix, CliText::HelpSuffix)
+        ->check(CLI::IsMember({ ".jpg", ".png", ".webp" }));
+    pyramid->add_option("--quality", pyr.Quality, CliText::HelpQuality)->check(InRange(1, 100));
+    pyramid->add_option("--background", typed.Background, CliText::HelpBackground)
+        ->type_name("R,G,B")
+        ->check(CLI::Validator(
+            [](std::string& value) {
+                std::array<uint8_t, 3> colour {};
+                return ParseColour(value, colour) ? std::string()
+                                                  : std::string(CliText::BackgroundFormat);
+            },
+            ""));
+    pyramid->add_option("--iiif-id", pyr.IiifId, CliText::HelpIiifId)->type_name("URL");
+    pyramid->add_option("-o", pyr.Name, CliText::HelpName)->type_name("NAME");
+    AddFolderOptions(pyramid, request, typed);
+    AddRawOptions(pyramid, typed);
+
     // --version needs no command; everything else does.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--version") == 0) {
@@ -196,7 +287,7 @@ int main(int argc, char** argv)
 
     const std::map<const CLI::App*, TCommand> commands { { info, TCommand::Info },
         { convert, TCommand::Convert }, { crop, TCommand::Crop }, { split, TCommand::Split },
-        { merge, TCommand::Merge }, { resize, TCommand::Resize } };
+        { merge, TCommand::Merge }, { resize, TCommand::Resize }, { pyramid, TCommand::Pyramid } };
     for (const auto& [command, kind] : commands) {
         if (command->parsed()) {
             request.Command = kind;
@@ -230,5 +321,11 @@ int main(int argc, char** argv)
         (void)ParseRawSize(typed.RawSize, request.Host.RawWidth, request.Host.RawHeight);
     }
     request.Host.RawBits = static_cast<uint8_t>(typed.Bits);
+    if (request.Command == TCommand::Pyramid) {
+        const int usage = CheckPyramidOptions(request, typed);
+        if (usage != kExitOk) {
+            return usage;
+        }
+    }
     return RunRequest(request);
 }

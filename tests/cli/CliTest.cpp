@@ -11,48 +11,13 @@
 
 #include <gtest/gtest.h>
 
+#include "cli/CliExpect.h"
 #include "cli/TavmorProcess.h"
 #include "support/TestImages.h"
 
 namespace {
 
 using namespace TestImages;
-
-const std::string kQuestion = "Output file exists. Do you want to overwrite it?";
-
-/// The final line of a job that wrote `output`, without its summary (see Plain).
-std::string Done(const std::string& output)
-{
-    return "tavmor: " + output + ": Operation completed successfully\n";
-}
-
-/// The final line of a job on `input` that wrote nothing.
-std::string Aborted(const std::string& input)
-{
-    return "tavmor: " + input + ": Operation aborted\n";
-}
-
-/// A message about `file`.
-std::string About(const std::string& file, const std::string& text)
-{
-    return "tavmor: " + file + ": " + text + "\n";
-}
-
-/// stderr with the summaries of final lines ("(W x H, B-bit, N bytes (...), S s)") taken out,
-/// since they carry times; the summary itself is checked where it matters.
-std::string Plain(const std::string& err)
-{
-    const std::string done = "Operation completed successfully";
-    std::string out = err;
-    for (size_t at = out.find(done); at != std::string::npos; at = out.find(done, at + 1)) {
-        const size_t open = at + done.size();
-        if (out.compare(open, 2, " (") == 0) {
-            const size_t end = out.find('\n', open);
-            out.erase(open, end - open);
-        }
-    }
-    return out;
-}
 
 /// A folder with a 7 x 5 8-bit RGB TIFF "photo.tif" in it.
 class CliTest : public ::testing::Test {
@@ -107,7 +72,7 @@ TEST_F(CliTest, ExitStatusAndMessages)
             About(Dir.File("x.png"), "-o: the extension does not say the format; give --format") },
         { "unknown_command", { "foo" }, 2,
             "tavmor: unknown command 'foo'; the commands are: info, convert, crop, split, merge, "
-            "resize (tavmor --help tells more)\n" },
+            "resize, pyramid (tavmor --help tells more)\n" },
         { "crop_refused",
             { "crop", Photo, "--x", "7", "--y", "0", "--width", "1", "--height", "1" }, 1,
             About(Photo, "X must >= 0 and < 7") + Aborted(Photo) },

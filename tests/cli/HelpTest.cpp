@@ -47,7 +47,8 @@ TEST(Help, EveryCommandEndsWithExamplesAndEveryOptionIsDocumented)
     manual = std::regex_replace(manual, std::regex(R"(\\-)"), "-");
     const std::string completion =
         ReadText(std::string(SOURCE_DIR) + "/cli/tavmor.bash-completion");
-    for (const std::string command : { "info", "convert", "crop", "split", "merge", "resize" }) {
+    for (const std::string command :
+        { "info", "convert", "crop", "split", "merge", "resize", "pyramid" }) {
         SCOPED_TRACE(command);
         const TTavmorResult r = RunTavmor({ command, "--help" });
         EXPECT_EQ(0, r.ExitCode);
