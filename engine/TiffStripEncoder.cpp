@@ -7,6 +7,9 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <new>
+#include <stdexcept>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -138,8 +141,30 @@ public:
     }
 
     /// Encodes one strip of rows rows (raw holds rows x LineBytes bytes) into out. Each strip
-    /// starts on a file cut back to its header, so the memory stays one strip.
+    /// starts on a file cut back to its header, so the memory stays one strip. False also when
+    /// memory runs out: no exception leaves a worker.
     bool Encode(const uint8_t* raw, uint32_t rows, bool fail, std::vector<uint8_t>& out)
+    {
+        try {
+            return EncodeStrip(raw, rows, fail, out);
+        } catch (const std::bad_alloc&) {
+            return false;
+        } catch (const std::length_error&) {
+            return false;
+        }
+    }
+
+    void Close()
+    {
+        if (FTif) {
+            FFile.FailWrites = true; // the directory libtiff writes at the end is not wanted
+            TIFFClose(FTif);
+            FTif = nullptr;
+        }
+    }
+
+private:
+    bool EncodeStrip(const uint8_t* raw, uint32_t rows, bool fail, std::vector<uint8_t>& out)
     {
         if (rows != FRows && !Open(FFormat, rows)) { // the last strip may be shorter
             return false;
@@ -162,16 +187,6 @@ public:
         return true;
     }
 
-    void Close()
-    {
-        if (FTif) {
-            FFile.FailWrites = true; // the directory libtiff writes at the end is not wanted
-            TIFFClose(FTif);
-            FTif = nullptr;
-        }
-    }
-
-private:
     TStripFormat FFormat;
     TMemoryFile FFile;
     TIFF* FTif = nullptr;
@@ -357,6 +372,22 @@ TParallelStripEncoder::~TParallelStripEncoder()
 
 bool TParallelStripEncoder::Start(const TStripFormat& format, uint32_t threads, TStripSink sink)
 {
+    try {
+        if (StartEncoding(format, threads, std::move(sink))) {
+            return true;
+        }
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    } catch (const std::system_error&) { // a thread that could not be started
+    }
+    Abandon();
+    F = std::make_unique<TState>();
+    return false;
+}
+
+bool TParallelStripEncoder::StartEncoding(
+    const TStripFormat& format, uint32_t threads, TStripSink sink)
+{
     Abandon();
     SilenceTiffLibrary(); // before any worker opens a handle
     const uint32_t failStrip = F->FailStrip;
@@ -379,7 +410,6 @@ bool TParallelStripEncoder::Start(const TStripFormat& format, uint32_t threads, 
     for (uint32_t i = 0; i < codecs; ++i) {
         auto codec = std::make_unique<TStripCodec>();
         if (!codec->Open(format, s.StripRows)) {
-            F = std::make_unique<TState>();
             return false;
         }
         s.Codecs.push_back(std::move(codec));
@@ -390,12 +420,12 @@ bool TParallelStripEncoder::Start(const TStripFormat& format, uint32_t threads, 
     for (auto& slot : s.Slots) {
         slot.Raw.resize(static_cast<size_t>(uint64_t(s.StripRows) * s.LineBytes));
     }
+    s.Started = true; // from here on Abandon stops what runs
     if (!s.Inline) {
         for (auto& codec : s.Codecs) {
             s.Workers.emplace_back([&s, c = codec.get()] { s.WorkerLoop(*c); });
         }
     }
-    s.Started = true;
     return true;
 }
 

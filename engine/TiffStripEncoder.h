@@ -62,6 +62,8 @@ public:
     void FailStripForTests(uint32_t strip);
 
 private:
+    bool StartEncoding(const TStripFormat& format, uint32_t threads, TStripSink sink);
+
     struct TState;
     std::unique_ptr<TState> F;
 };
