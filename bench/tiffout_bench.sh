@@ -38,9 +38,7 @@ sized() {
     rm -rf "$out"
 }
 
-gdal() {
-    gdal_translate -q -of GTiff -co NUM_THREADS=ALL_CPUS "$@"
-}
+GDAL=(gdal_translate -q -of GTiff -co NUM_THREADS=ALL_CPUS)
 
 runs() {
     sized "tiffout lzw" o.tif "$TIFFOUT" "$input" "$out/o.tif" --compression lzw
@@ -52,7 +50,8 @@ runs() {
         "$TIFFOUT" "$input" "$out/o.tif" --compression lzw --predictor
     sized "vips lzw predictor" o.tif vips tiffsave "$input" "$out/o.tif" --compression lzw \
         --predictor horizontal
-    sized "gdal lzw predictor" o.tif gdal -co COMPRESS=LZW -co PREDICTOR=2 "$input" "$out/o.tif"
+    sized "gdal lzw predictor" o.tif \
+        "${GDAL[@]}" -co COMPRESS=LZW -co PREDICTOR=2 "$input" "$out/o.tif"
     sized "tiffout deflate predictor" o.tif \
         "$TIFFOUT" "$input" "$out/o.tif" --compression deflate --predictor
     sized "tiffout deflate predictor, 16 rows" o.tif \
@@ -60,7 +59,7 @@ runs() {
     sized "vips deflate predictor" o.tif vips tiffsave "$input" "$out/o.tif" \
         --compression deflate --predictor horizontal
     sized "gdal deflate predictor" o.tif \
-        gdal -co COMPRESS=DEFLATE -co PREDICTOR=2 "$input" "$out/o.tif"
+        "${GDAL[@]}" -co COMPRESS=DEFLATE -co PREDICTOR=2 "$input" "$out/o.tif"
 }
 bench_rounds runs
 

@@ -140,7 +140,8 @@ public:
         return true;
     }
 
-    /// Encodes one strip of rows rows (raw holds rows x LineBytes bytes) into out. Each strip
+    /// Encodes one strip of rows rows (raw holds rows x LineBytes bytes) onto the end of out.
+    /// Each strip
     /// starts on a file cut back to its header, so the memory stays one strip. False also when
     /// memory runs out: no exception leaves a worker.
     bool Encode(const uint8_t* raw, uint32_t rows, bool fail, std::vector<uint8_t>& out)
@@ -182,8 +183,9 @@ private:
         if (offset + count > FFile.Bytes.size() || offset < FHeaderEnd) {
             return false;
         }
-        out.resize(static_cast<size_t>(count));
-        std::memcpy(out.data(), FFile.Bytes.data() + offset, static_cast<size_t>(count));
+        const size_t at = out.size();
+        out.resize(at + static_cast<size_t>(count));
+        std::memcpy(out.data() + at, FFile.Bytes.data() + offset, static_cast<size_t>(count));
         return true;
     }
 
@@ -196,12 +198,12 @@ private:
 
 enum class TSlotState : uint8_t { Free, Queued, Busy, Done, Failed };
 
-/// One strip on its way: its rows, then its encoded bytes.
+/// One batch of consecutive strips on its way: their rows, then their encoded bytes.
 struct TSlot {
     std::vector<uint8_t> Raw;
-    std::vector<uint8_t> Encoded;
-    uint32_t Strip = 0;
-    uint32_t Rows = 0;
+    std::vector<uint8_t> Encoded; ///< the strips' bytes one after the other
+    std::vector<size_t> Ends; ///< where each strip's bytes end in Encoded
+    uint32_t Batch = 0;
     TSlotState State = TSlotState::Free;
 };
 
@@ -217,6 +219,8 @@ struct TParallelStripEncoder::TState {
     uint64_t LineBytes = 0;
     uint32_t StripRows = 1;
     uint32_t StripCount = 0;
+    uint32_t BatchStrips = 1;
+    uint32_t BatchCount = 0;
     uint32_t FailStrip = kNoStrip;
 
     std::vector<std::unique_ptr<TStripCodec>> Codecs; ///< one per worker, or one inline
@@ -225,23 +229,75 @@ struct TParallelStripEncoder::TState {
 
     // Pushing thread only.
     uint32_t RowsPushed = 0;
-    uint32_t FillStrip = 0; ///< the strip whose rows are being gathered
+    uint32_t FillBatch = 0; ///< the batch whose rows are being gathered
     uint32_t FillRows = 0; ///< rows of it gathered so far
-    uint32_t NextDeliver = 0; ///< the next strip the sink gets
+    uint32_t NextDeliver = 0; ///< the next batch the sink gets
 
     // Shared with the workers, under Mutex.
     std::mutex Mutex;
     std::condition_variable WorkReady;
-    std::condition_variable StripDone;
-    std::deque<size_t> Queue; ///< slots waiting for a worker, in strip order
+    std::condition_variable BatchDone;
+    std::deque<size_t> Queue; ///< slots waiting for a worker, in batch order
     bool Stop = false;
     bool Failed = false;
 
-    uint32_t RowsOf(uint32_t strip) const
+    uint32_t FirstStripOf(uint32_t batch) const { return batch * BatchStrips; }
+    uint32_t StripsOf(uint32_t batch) const
+    {
+        return std::min(BatchStrips, StripCount - FirstStripOf(batch));
+    }
+    uint32_t RowsOfStrip(uint32_t strip) const
     {
         return std::min(StripRows, Format.Height - strip * StripRows);
     }
-    TSlot& SlotOf(uint32_t strip) { return Slots[strip % Slots.size()]; }
+    uint32_t RowsOfBatch(uint32_t batch) const
+    {
+        const uint64_t top = uint64_t(FirstStripOf(batch)) * StripRows;
+        return static_cast<uint32_t>(
+            std::min<uint64_t>(uint64_t(BatchStrips) * StripRows, Format.Height - top));
+    }
+    TSlot& SlotOf(uint32_t batch) { return Slots[batch % Slots.size()]; }
+
+    /// Encodes every strip of the slot's batch; any thread, one slot per thread at a time.
+    bool EncodeBatch(TStripCodec& codec, TSlot& slot) const
+    {
+        slot.Encoded.clear();
+        slot.Ends.clear();
+        const uint32_t first = FirstStripOf(slot.Batch);
+        const uint8_t* raw = slot.Raw.data();
+        for (uint32_t i = 0; i < StripsOf(slot.Batch); ++i) {
+            const uint32_t rows = RowsOfStrip(first + i);
+            if (!codec.Encode(raw, rows, first + i == FailStrip, slot.Encoded)) {
+                return false;
+            }
+            slot.Ends.push_back(slot.Encoded.size());
+            raw += uint64_t(rows) * LineBytes;
+        }
+        return true;
+    }
+
+    /// Hands the strips of a finished slot to the sink, in order.
+    bool SinkBatch(const TSlot& slot)
+    {
+        const uint32_t first = FirstStripOf(slot.Batch);
+        size_t begin = 0;
+        for (uint32_t i = 0; i < StripsOf(slot.Batch); ++i) {
+            if (Codecs.empty()) { // uncompressed: the rows are the strip
+                const uint64_t size = uint64_t(RowsOfStrip(first + i)) * LineBytes;
+                if (first + i == FailStrip || !Sink(first + i, slot.Raw.data() + begin, size)) {
+                    return false;
+                }
+                begin += static_cast<size_t>(size);
+                continue;
+            }
+            const size_t end = slot.Ends[i];
+            if (!Sink(first + i, slot.Encoded.data() + begin, end - begin)) {
+                return false;
+            }
+            begin = end;
+        }
+        return true;
+    }
 
     void WorkerLoop(TStripCodec& codec)
     {
@@ -254,20 +310,19 @@ struct TParallelStripEncoder::TState {
             TSlot& slot = Slots[Queue.front()];
             Queue.pop_front();
             slot.State = TSlotState::Busy;
-            const bool fail = slot.Strip == FailStrip;
             lock.unlock();
-            const bool ok = codec.Encode(slot.Raw.data(), slot.Rows, fail, slot.Encoded);
+            const bool ok = EncodeBatch(codec, slot);
             lock.lock();
             slot.State = ok ? TSlotState::Done : TSlotState::Failed;
             if (!ok) {
                 Failed = true;
                 WorkReady.notify_all();
             }
-            StripDone.notify_all();
+            BatchDone.notify_all();
         }
     }
 
-    /// Hands the next strip to the sink, waiting for its worker when wait is set; false when
+    /// Hands the next batch to the sink, waiting for its worker when wait is set; false when
     /// it is not ready (without wait) or anything failed.
     bool DeliverNext(bool wait)
     {
@@ -275,14 +330,14 @@ struct TParallelStripEncoder::TState {
         {
             std::unique_lock<std::mutex> lock(Mutex);
             if (wait) {
-                StripDone.wait(lock, [&] { return Failed || slot.State == TSlotState::Done; });
+                BatchDone.wait(lock, [&] { return Failed || slot.State == TSlotState::Done; });
             }
             if (Failed || slot.State != TSlotState::Done) {
                 return false;
             }
         }
-        // The slot is Done: no worker touches it until it is queued again by this thread.
-        const bool ok = Sink(NextDeliver, slot.Encoded.data(), slot.Encoded.size());
+        // The slot is Done: no worker touches it until this thread queues it again.
+        const bool ok = SinkBatch(slot);
         std::lock_guard<std::mutex> lock(Mutex);
         if (!ok) {
             Failed = true;
@@ -300,26 +355,18 @@ struct TParallelStripEncoder::TState {
         return Failed;
     }
 
-    /// The strip being gathered is complete: encode it here, or queue it for the workers and
+    /// The batch being gathered is complete: encode it here, or queue it for the workers and
     /// deliver what is ready, waiting when the next slot is still in use.
     bool Submit()
     {
-        TSlot& slot = SlotOf(FillStrip);
-        slot.Strip = FillStrip;
-        slot.Rows = FillRows;
-        ++FillStrip;
+        TSlot& slot = SlotOf(FillBatch);
+        slot.Batch = FillBatch;
+        ++FillBatch;
         FillRows = 0;
         if (Inline) {
-            const uint64_t size = uint64_t(slot.Rows) * LineBytes;
-            bool ok = true;
-            if (Codecs.empty()) {
-                ok = slot.Strip != FailStrip && Sink(slot.Strip, slot.Raw.data(), size);
-            } else {
-                ok = Codecs.front()->Encode(
-                         slot.Raw.data(), slot.Rows, slot.Strip == FailStrip, slot.Encoded)
-                    && Sink(slot.Strip, slot.Encoded.data(), slot.Encoded.size());
-            }
-            NextDeliver = FillStrip;
+            const bool ok =
+                (Codecs.empty() || EncodeBatch(*Codecs.front(), slot)) && SinkBatch(slot);
+            NextDeliver = FillBatch;
             if (!ok) {
                 std::lock_guard<std::mutex> lock(Mutex);
                 Failed = true;
@@ -335,9 +382,9 @@ struct TParallelStripEncoder::TState {
             Queue.push_back(static_cast<size_t>(&slot - Slots.data()));
         }
         WorkReady.notify_one();
-        while (NextDeliver < FillStrip && DeliverNext(false)) { }
-        // The slot of the next strip must be free before its rows can be gathered.
-        while (FillStrip < StripCount && NextDeliver + Slots.size() <= FillStrip) {
+        while (NextDeliver < FillBatch && DeliverNext(false)) { }
+        // The slot of the next batch must be free before its rows can be gathered.
+        while (FillBatch < BatchCount && NextDeliver + Slots.size() <= FillBatch) {
             if (!DeliverNext(true)) {
                 return false;
             }
@@ -390,10 +437,9 @@ bool TParallelStripEncoder::StartEncoding(
 {
     Abandon();
     SilenceTiffLibrary(); // before any worker opens a handle
-    const uint32_t failStrip = F->FailStrip;
     F = std::make_unique<TState>();
-    F->FailStrip = failStrip;
     TState& s = *F;
+    s.FailStrip = FFailStrip;
     if (format.Width == 0 || format.Height == 0 || (format.Bits != 8 && format.Bits != 16)
         || (format.Samples != 3 && format.Samples != 4) || !sink) {
         return false;
@@ -403,8 +449,12 @@ bool TParallelStripEncoder::StartEncoding(
     s.LineBytes = format.LineBytes();
     s.StripRows = format.StripRows();
     s.StripCount = format.StripCount();
+    const uint64_t stripBytes = uint64_t(s.StripRows) * s.LineBytes;
+    s.BatchStrips = static_cast<uint32_t>(
+        std::clamp<uint64_t>(FBatchBytes / std::max<uint64_t>(stripBytes, 1), 1, s.StripCount));
+    s.BatchCount = s.StripCount / s.BatchStrips + (s.StripCount % s.BatchStrips != 0 ? 1 : 0);
     const bool compressed = format.Compression != TTiffCompression::None;
-    const uint32_t workers = compressed ? std::min(EncodingThreads(threads), s.StripCount) : 0;
+    const uint32_t workers = compressed ? std::min(EncodingThreads(threads), s.BatchCount) : 0;
     s.Inline = workers <= 1;
     const uint32_t codecs = compressed ? std::max<uint32_t>(workers, 1) : 0;
     for (uint32_t i = 0; i < codecs; ++i) {
@@ -414,11 +464,11 @@ bool TParallelStripEncoder::StartEncoding(
         }
         s.Codecs.push_back(std::move(codec));
     }
-    // Two strips per worker keep every worker busy while the sink writes; one more gathers.
+    // Two batches per worker keep every worker busy while the sink writes; one more gathers.
     const size_t slots = s.Inline ? 1 : size_t(workers) * 2 + 1;
     s.Slots.resize(slots);
     for (auto& slot : s.Slots) {
-        slot.Raw.resize(static_cast<size_t>(uint64_t(s.StripRows) * s.LineBytes));
+        slot.Raw.resize(static_cast<size_t>(uint64_t(s.BatchStrips) * stripBytes));
     }
     s.Started = true; // from here on Abandon stops what runs
     if (!s.Inline) {
@@ -437,12 +487,12 @@ bool TParallelStripEncoder::PushRow(const uint8_t* row)
         s.Failed = true;
         return false;
     }
-    TSlot& slot = s.SlotOf(s.FillStrip);
+    TSlot& slot = s.SlotOf(s.FillBatch);
     std::memcpy(
         slot.Raw.data() + size_t(s.FillRows) * s.LineBytes, row, static_cast<size_t>(s.LineBytes));
     ++s.FillRows;
     ++s.RowsPushed;
-    if (s.FillRows == s.RowsOf(s.FillStrip)) {
+    if (s.FillRows == s.RowsOfBatch(s.FillBatch)) {
         return s.Submit();
     }
     return true;
@@ -452,7 +502,7 @@ bool TParallelStripEncoder::Finish()
 {
     TState& s = *F;
     bool ok = s.Started && s.RowsPushed == s.Format.Height && !s.HasFailed();
-    while (ok && s.NextDeliver < s.StripCount) {
+    while (ok && s.NextDeliver < s.BatchCount) {
         ok = s.DeliverNext(true);
     }
     Abandon();
@@ -468,9 +518,4 @@ void TParallelStripEncoder::Abandon()
     F->Codecs.clear();
     F->Slots.clear();
     F->Started = false;
-}
-
-void TParallelStripEncoder::FailStripForTests(uint32_t strip)
-{
-    F->FailStrip = strip;
 }

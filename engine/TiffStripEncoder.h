@@ -29,6 +29,10 @@ struct TStripFormat {
     uint32_t StripCount() const;
 };
 
+/// Strips travel to the workers in batches of about this many bytes, so that narrow strips
+/// (tiles, one row each) do not cost a hand-over between threads apiece.
+inline constexpr uint64_t kStripBatchBytes = uint64_t(256) << 10;
+
 /// Takes the encoded bytes of strip (numbered from 0, in order); false stops the write. The
 /// bytes are valid during the call only.
 using TStripSink = std::function<bool(uint32_t strip, const uint8_t* bytes, size_t count)>;
@@ -58,12 +62,18 @@ public:
     /// Stops the workers and drops every strip not yet delivered; safe at any time.
     void Abandon();
 
-    /// Test-only: the encoding of this strip fails as a failed write inside libtiff would.
-    void FailStripForTests(uint32_t strip);
+    /// Test-only, from the next Start: the encoding of this strip fails as a failed write
+    /// inside libtiff would.
+    void FailStripForTests(uint32_t strip) { FFailStrip = strip; }
+    /// Test-only, from the next Start: batches of about bytes bytes (1: a strip each), so
+    /// that small images reach the workers.
+    void SetBatchBytesForTests(uint64_t bytes) { FBatchBytes = bytes; }
 
 private:
     bool StartEncoding(const TStripFormat& format, uint32_t threads, TStripSink sink);
 
     struct TState;
     std::unique_ptr<TState> F;
+    uint32_t FFailStrip = UINT32_MAX;
+    uint64_t FBatchBytes = kStripBatchBytes;
 };

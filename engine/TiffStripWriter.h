@@ -48,8 +48,10 @@ public:
     /// either. Safe at any time.
     void Abandon();
 
-    /// Test-only: the encoding of this strip fails.
+    /// Test-only, from the next Open: the encoding of this strip fails.
     void FailStripForTests(uint32_t strip) { FEncoder.FailStripForTests(strip); }
+    /// Test-only, from the next Open: strips go to the workers in batches of about bytes.
+    void SetBatchBytesForTests(uint64_t bytes) { FEncoder.SetBatchBytesForTests(bytes); }
 
 private:
     bool SetTags(const TTiffOutputImage& image, const TTiffWriteOptions& options,

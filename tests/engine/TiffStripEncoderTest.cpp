@@ -29,31 +29,37 @@ TStripFormat FormatOf(const TPixels& image, TTiffCompression compression, uint32
 TEST(TiffStripEncoder, StripsArriveInOrderWithTheirSizes)
 {
     const TPixels image = PatternImage(13, 50, 8, 3);
-    for (uint32_t threads : { 1u, 2u, 3u }) {
-        for (auto codec : { TTiffCompression::None, TTiffCompression::Lzw }) {
-            SCOPED_TRACE(std::to_string(threads) + " threads, codec " + std::to_string(int(codec)));
-            const TStripFormat format = FormatOf(image, codec, 4);
-            EXPECT_EQ(format.StripCount(), 13u);
-            std::vector<uint32_t> order;
-            std::vector<size_t> sizes;
-            TParallelStripEncoder encoder;
-            ASSERT_TRUE(
-                encoder.Start(format, threads, [&](uint32_t strip, const uint8_t*, size_t n) {
-                    order.push_back(strip);
-                    sizes.push_back(n);
-                    return true;
-                }));
-            for (uint32_t y = 0; y < image.Height; ++y) {
-                ASSERT_TRUE(encoder.PushRow(NativeLine(image, y).data()));
-            }
-            ASSERT_TRUE(encoder.Finish());
-            ASSERT_EQ(order.size(), 13u);
-            for (uint32_t i = 0; i < 13; ++i) {
-                EXPECT_EQ(order[i], i);
-            }
-            if (codec == TTiffCompression::None) {
-                EXPECT_EQ(sizes.front(), 4u * 39);
-                EXPECT_EQ(sizes.back(), 2u * 39) << "the last strip holds the 2 rows left";
+    // Batches of one strip, of two (4 x 39 bytes each), and of the whole image.
+    for (uint64_t batchBytes : { uint64_t(1), uint64_t(2 * 4 * 39), kStripBatchBytes }) {
+        for (uint32_t threads : { 1u, 2u, 3u }) {
+            for (auto codec : { TTiffCompression::None, TTiffCompression::Lzw }) {
+                SCOPED_TRACE(std::to_string(threads) + " threads, codec "
+                    + std::to_string(int(codec)) + ", batches of " + std::to_string(batchBytes)
+                    + " bytes");
+                const TStripFormat format = FormatOf(image, codec, 4);
+                EXPECT_EQ(format.StripCount(), 13u);
+                std::vector<uint32_t> order;
+                std::vector<size_t> sizes;
+                TParallelStripEncoder encoder;
+                encoder.SetBatchBytesForTests(batchBytes);
+                ASSERT_TRUE(
+                    encoder.Start(format, threads, [&](uint32_t strip, const uint8_t*, size_t n) {
+                        order.push_back(strip);
+                        sizes.push_back(n);
+                        return true;
+                    }));
+                for (uint32_t y = 0; y < image.Height; ++y) {
+                    ASSERT_TRUE(encoder.PushRow(NativeLine(image, y).data()));
+                }
+                ASSERT_TRUE(encoder.Finish());
+                ASSERT_EQ(order.size(), 13u);
+                for (uint32_t i = 0; i < 13; ++i) {
+                    EXPECT_EQ(order[i], i);
+                }
+                if (codec == TTiffCompression::None) {
+                    EXPECT_EQ(sizes.front(), 4u * 39);
+                    EXPECT_EQ(sizes.back(), 2u * 39) << "the last strip holds the 2 rows left";
+                }
             }
         }
     }
@@ -66,6 +72,7 @@ TEST(TiffStripEncoder, ASinkFailureStopsTheWrite)
         SCOPED_TRACE(threads);
         uint32_t calls = 0;
         TParallelStripEncoder encoder;
+        encoder.SetBatchBytesForTests(3 * 2 * 39); // strips 3, 4 and 5 travel together
         ASSERT_TRUE(encoder.Start(FormatOf(image, TTiffCompression::Deflate, 2), threads,
             [&](uint32_t strip, const uint8_t*, size_t) {
                 ++calls;

@@ -120,32 +120,38 @@ std::vector<TCodecCase> AllCodecCases()
 
 class TiffCodecs : public ::testing::TestWithParam<TCodecCase> { };
 
-// 3 rows per strip leave a shorter last strip; 31 strips keep three workers and their queue
-// of seven strips busy, so strips finish out of order.
+// 3 rows per strip leave a shorter last strip; 31 strips, one per batch, keep three workers
+// and their queue of seven batches busy, so strips finish out of order; batches of several
+// strips (the last one shorter) must not change a byte either.
 TEST_P(TiffCodecs, SameBytesForEveryThreadCountAndDecodesToTheInput)
 {
     const TCodecCase& c = GetParam();
     const TPixels image = PatternImage(29, 91, c.Bits, c.Channels);
+    const uint64_t stripBytes = 3 * 29 * c.Channels * (c.Bits / 8);
     TTempDir dir;
     std::vector<uint8_t> first;
-    for (uint32_t threads : { 1u, 2u, 3u }) {
-        SCOPED_TRACE(threads);
-        TStripWrite write;
-        write.Options.Compression = c.Compression;
-        write.Options.Predictor = c.Predictor;
-        write.Options.RowsPerStrip = 3;
-        write.Options.Threads = threads;
-        const std::string path = dir.File("out" + std::to_string(threads) + ".tif");
-        ASSERT_TRUE(WriteWithStripWriter(path, image, write));
-        const std::vector<uint8_t> bytes = ReadBytes(path);
-        if (first.empty()) {
-            first = bytes;
-        } else {
-            EXPECT_TRUE(bytes == first) << "the file depends on the number of threads";
+    for (uint64_t batchBytes : { uint64_t(1), 4 * stripBytes }) {
+        for (uint32_t threads : { 1u, 2u, 3u }) {
+            SCOPED_TRACE(std::to_string(threads) + " threads, batches of "
+                + std::to_string(batchBytes) + " bytes");
+            TStripWrite write;
+            write.Options.Compression = c.Compression;
+            write.Options.Predictor = c.Predictor;
+            write.Options.RowsPerStrip = 3;
+            write.Options.Threads = threads;
+            write.BatchBytes = batchBytes;
+            const std::string path = dir.File("out" + std::to_string(threads) + ".tif");
+            ASSERT_TRUE(WriteWithStripWriter(path, image, write));
+            const std::vector<uint8_t> bytes = ReadBytes(path);
+            if (first.empty()) {
+                first = bytes;
+            } else {
+                EXPECT_TRUE(bytes == first) << "the file depends on how strips were encoded";
+            }
+            const auto back = ReadImage(path);
+            ASSERT_TRUE(back.has_value());
+            EXPECT_TRUE(SamePixels(image, *back));
         }
-        const auto back = ReadImage(path);
-        ASSERT_TRUE(back.has_value());
-        EXPECT_TRUE(SamePixels(image, *back));
     }
     TTiffMetadata metadata;
     ASSERT_TRUE(ReadTiffMetadataFile(dir.File("out1.tif"), metadata));

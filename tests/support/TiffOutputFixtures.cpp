@@ -52,6 +52,7 @@ bool WriteWithStripWriter(const std::string& path, const TPixels& image, const T
     }
     TTiffStripWriter writer;
     writer.FailStripForTests(write.FailStrip);
+    writer.SetBatchBytesForTests(write.BatchBytes);
     const TTiffOutputImage shape { image.Width, image.Height, image.Bits, image.Channels };
     bool ok = writer.Open(fd, path, shape, write.Options, write.BigTiff, write.Metadata);
     const uint32_t lines = std::min(write.Lines, image.Height);

@@ -25,6 +25,9 @@ struct TStripWrite {
     TTiffMetadata Metadata;
     uint32_t FailStrip = UINT32_MAX; ///< the encoding of this strip fails
     uint32_t Lines = UINT32_MAX; ///< lines written (fewer than the height leaves some out)
+    /// Bytes of the batches of strips handed to the workers; 1 gives a strip each, so that
+    /// small images keep every worker busy and strips finish out of order.
+    uint64_t BatchBytes = 1;
 };
 
 /// Creates path and writes the image through TTiffStripWriter; true when Open, every
