@@ -68,7 +68,7 @@ echo
 echo "| Output | Bytes | Of the input |"
 echo "|---|---:|---:|"
 awk -F'\t' -v input="$bytes" '!($1 in seen) { seen[$1] = 1;
-    printf "| %s | %d | %.3f |\n", $1, $2, $2 / input }' "$SIZES"
+    printf "| %s | %s | %.3f |\n", $1, $2, $2 / input }' "$SIZES"
 bench_ratio_header
 bench_ratio "lzw / vips" "tiffout lzw" "vips lzw" 0.55
 bench_ratio "lzw, 1 thread / vips" "tiffout lzw, 1 thread" "vips lzw" -
@@ -90,6 +90,6 @@ sized "vips lzw, noise 40000x33000" o.tif vips tiffsave "$noise" "$out/o.tif" --
     --predictor none
 bench_table
 echo
-awk -F'\t' '{ printf "%s: %d bytes\n", $1, $2 }' "$SIZES"
+awk -F'\t' '{ printf "%s: %s bytes\n", $1, $2 }' "$SIZES"
 bench_cleanup_input "$noise"
 rm -rf "$out"
