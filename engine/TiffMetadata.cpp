@@ -7,7 +7,7 @@
 #include <tiffio.h>
 
 #include "engine/IoSeam.h"
-#include "engine/TiffFdIo.h"
+#include "engine/TiffIo.h"
 
 std::string CompressionName(uint16_t code)
 {
@@ -125,19 +125,14 @@ TTiffMetadata ReadTiffMetadata(TIFF* tif)
 bool ReadTiffMetadataFile(const std::string& path, TTiffMetadata& metadata)
 {
     metadata = {};
-    const int fd = IoSeam().Open(path.c_str(), O_RDONLY | O_CLOEXEC, 0);
-    if (fd < 0) {
-        return false;
-    }
-    TTiffFdIo io;
-    TIFF* tif = io.Open(fd, path, "r");
+    TTiffFd io;
+    TIFF* tif = OpenTiffRead(path, io);
     bool ok = tif != nullptr;
     if (tif) {
         metadata = ReadTiffMetadata(tif);
+        ok = !io.ReadFailed;
         TIFFClose(tif);
-        ok = !io.ReadFailed();
     }
-    (void)IoSeam().Close(fd);
     if (!ok) {
         metadata = {};
     }

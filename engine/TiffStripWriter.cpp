@@ -5,6 +5,10 @@
 
 #include <tiffio.h>
 
+#include "engine/TiffIo.h"
+
+TTiffStripWriter::TTiffStripWriter() = default;
+
 TTiffStripWriter::~TTiffStripWriter()
 {
     Abandon();
@@ -19,7 +23,8 @@ bool TTiffStripWriter::Open(int fd, const std::string& name, const TTiffOutputIm
     if (CheckTiffWriteOptions(options, image.Bits, lineBytes) != TTiffOptionsVerdict::Ok) {
         return false;
     }
-    FTif = FIo.Open(fd, name, bigTiff ? "w8" : "w");
+    FIo = std::make_unique<TTiffFd>();
+    FTif = OpenTiffWrite(fd, name, bigTiff, *FIo);
     if (!FTif) {
         return false;
     }
@@ -36,7 +41,7 @@ bool TTiffStripWriter::Open(int fd, const std::string& name, const TTiffOutputIm
         // libtiff takes a non-const buffer but only copies from it.
         const auto size = static_cast<tmsize_t>(count);
         return TIFFWriteRawStrip(FTif, strip, const_cast<uint8_t*>(bytes), size) == size
-            && !FIo.WriteFailed();
+            && !FIo->Failed;
     };
     if (!SetTags(image, options, metadata) || !FEncoder.Start(format, options.Threads, sink)) {
         Abandon();
@@ -96,14 +101,14 @@ bool TTiffStripWriter::Close()
     // The directory is written here; a failure means the file is unusable.
     const bool flushed = TIFFFlush(FTif) == 1;
     CloseHandle();
-    return flushed && !FIo.WriteFailed();
+    return flushed && !FIo->Failed;
 }
 
 void TTiffStripWriter::Abandon()
 {
     FEncoder.Abandon();
     if (FTif) {
-        FIo.StopWriting();
+        StopTiffWriting(*FIo);
         CloseHandle();
     }
     FFailed = true;

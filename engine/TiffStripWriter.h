@@ -3,12 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
-#include "engine/TiffFdIo.h"
 #include "engine/TiffMetadata.h"
 #include "engine/TiffStripEncoder.h"
 #include "engine/TiffWriteOptions.h"
+
+struct TTiffFd;
 
 /// The pixels of a TIFF output.
 struct TTiffOutputImage {
@@ -23,7 +25,7 @@ struct TTiffOutputImage {
 /// its own.
 class TTiffStripWriter {
 public:
-    TTiffStripWriter() = default;
+    TTiffStripWriter();
     ~TTiffStripWriter();
     TTiffStripWriter(const TTiffStripWriter&) = delete;
     TTiffStripWriter& operator=(const TTiffStripWriter&) = delete;
@@ -58,7 +60,7 @@ private:
         const TTiffMetadata& metadata);
     void CloseHandle();
 
-    TTiffFdIo FIo;
+    std::unique_ptr<TTiffFd> FIo; ///< libtiff's view of the descriptor
     TIFF* FTif = nullptr;
     TParallelStripEncoder FEncoder;
     bool FFailed = false;
