@@ -31,12 +31,17 @@ inline constexpr const char* UnknownOutputExtension =
 // The overwrite question on a terminal is followed by this prompt
 inline constexpr const char* YesNoPrompt = " [y/N] ";
 // Information box captions, in the window's order
-inline constexpr const char* InfoFileSize = "File size: ";
-inline constexpr const char* InfoWidth = "Width:     ";
-inline constexpr const char* InfoHeight = "Height:    ";
-inline constexpr const char* InfoBits = "Bits:      ";
-inline constexpr const char* InfoChannels = "Channels:  ";
-inline constexpr const char* InfoImage = "Image:     ";
+inline constexpr const char* InfoFileSize = "File size:   ";
+inline constexpr const char* InfoWidth = "Width:       ";
+inline constexpr const char* InfoHeight = "Height:      ";
+inline constexpr const char* InfoBits = "Bits:        ";
+inline constexpr const char* InfoChannels = "Channels:    ";
+inline constexpr const char* InfoImage = "Image:       ";
+inline constexpr const char* InfoCompression = "Compression: ";
+inline constexpr const char* InfoAlpha = "Alpha:       ";
+inline constexpr const char* InfoProfile = "ICC profile: ";
+inline constexpr const char* InfoResolution = "Resolution:  ";
+inline constexpr const char* InfoOrientation = "Orientation: ";
 // Option help
 inline constexpr const char* HelpInfo = "Show the size, depth and channels of image files";
 inline constexpr const char* HelpConvert = "Rewrite whole images in another format";
@@ -50,12 +55,36 @@ inline constexpr const char* HelpTiles = "Tile files (names ending in _x<column>
 inline constexpr const char* HelpJson =
     "JSON on standard output: one object for one file, an array of them for several";
 inline constexpr const char* HelpFormat =
-    "Output format (default tif, or what the extension of -o PATH says)";
+    "Output format (default tif, or what the extension of -o PATH says); tif-zstd is not read "
+    "by older libtiff builds and many viewers";
 inline constexpr const char* HelpOut =
     "Output folder (default: the input's folder); created when missing";
 inline constexpr const char* HelpOutName =
     "The output's complete name, exactly as given (one input only)";
 inline constexpr const char* HelpVersion = "Print the version and exit";
+inline constexpr const char* HelpPredictor =
+    "TIFF: horizontal differencing before LZW, Deflate or ZSTD (smaller files of photographs)";
+inline constexpr const char* HelpLevel =
+    "TIFF: compression level, tif-deflate 1 to 12 (default 6), "
+    "tif-zstd 1 to 19 (default 9)";
+inline constexpr const char* HelpStripRows =
+    "TIFF: rows per strip (default 1; compressed outputs gain from more, e.g. 16)";
+inline constexpr const char* HelpThreads =
+    "TIFF: threads that compress strips (default 0: one per core); the bytes do not depend on it";
+inline constexpr const char* HelpKeepAlpha = "TIFF: keep the alpha of an RGBA input (RGBA output)";
+inline constexpr const char* HelpKeepMetadata =
+    "TIFF: keep a TIFF input's ICC profile, resolution and (convert only) orientation";
+// Notes, once per run, of what an output leaves out
+inline constexpr const char* AlphaDropped =
+    "the alpha channel is not kept (--keep-alpha keeps it in TIFF output)";
+inline constexpr const char* AlphaDroppedNotTiff =
+    "the alpha channel is not kept (KRO output, or TIFF output with --keep-alpha, keeps it)";
+inline constexpr const char* ProfileDropped =
+    "the ICC profile is not kept (--keep-metadata keeps it in TIFF output)";
+inline constexpr const char* ProfileDroppedNotTiff =
+    "the ICC profile is not kept (only TIFF output with --keep-metadata keeps it)";
+inline constexpr const char* TiffOptionsOnly =
+    "--predictor, --level and --strip-rows apply to TIFF output (--format tif...)";
 inline constexpr const char* HelpYes = "Overwrite existing output files";
 inline constexpr const char* HelpNo = "Never overwrite existing output files";
 inline constexpr const char* HelpQuiet = "No progress line and no final lines";

@@ -16,6 +16,7 @@
 #include "engine/ImageFiles.h"
 #include "engine/TavmorManager.h"
 #include "engine/TavmorUtils.h"
+#include "engine/TiffMetadata.h"
 #include "jobs/Derived.h"
 #include "jobs/JobTexts.h"
 #include "jobs/TavmorJobs.h"
@@ -32,6 +33,7 @@ struct TRun {
     {
         Engine.Dialogs = &Host;
         Output.Kind = request.Output;
+        Output.Tiff = request.Tiff;
         Output.Folder = request.OutDir;
         Output.Name = request.OutName;
     }
@@ -41,6 +43,8 @@ struct TRun {
     TJobs Jobs;
     const TCliRequest& Request;
     TOutputRequest Output;
+    bool AlphaNoted = false;
+    bool ProfileNoted = false;
 };
 
 /// Restores the default signal handling when the run (and its engine) goes away.
@@ -166,13 +170,42 @@ int RunInfo(TRun& run, const std::string& file, bool first)
         // One object for one file; an array of them for several.
         const bool array = run.Request.Files.size() > 1;
         std::string text = array ? (first ? "[" : ",\n ") : "";
-        text += InfoJson(file, run.Engine.InInfo, valid);
+        text += InfoJson(file, run.Engine.InInfo, valid,
+            valid ? MetadataOf(run.Engine.InInfo) : TTiffMetadata {});
         std::fputs(text.c_str(), stdout);
     } else if (valid) {
-        std::fputs(InfoText(file, run.Engine.InInfo).c_str(), stdout);
+        std::fputs(
+            InfoText(file, run.Engine.InInfo, MetadataOf(run.Engine.InInfo)).c_str(), stdout);
     }
     std::fflush(stdout);
     return valid ? kExitOk : kExitFailed;
+}
+
+/// Says once per run what of the input the output leaves out without being asked, and the
+/// option that keeps it.
+void NoteDrops(TRun& run, const std::string& file)
+{
+    const TFoundKind found = FindOutputKind(run.Output.Kind);
+    if (!found.Format || run.Host.Quiet()) {
+        return;
+    }
+    TWriteOptions options;
+    static_cast<TTiffWriteOptions&>(options) = run.Output.Tiff;
+    const bool tiff = found.Format->Type == FileType::TIF;
+    if (!run.AlphaNoted && run.Engine.InInfo.Channels == 4
+        && OutputChannelsOf(*found.Format, 4, options) < 4) {
+        run.AlphaNoted = true;
+        run.Host.PrintLine(CliText::Program + std::string(": ") + file + ": "
+            + (tiff ? CliText::AlphaDropped : CliText::AlphaDroppedNotTiff));
+    }
+    TTiffMetadata metadata;
+    if (!run.ProfileNoted && !(tiff && options.KeepMetadata)
+        && run.Engine.InInfo.ImageType == FileType::TIF && ReadTiffMetadataFile(file, metadata)
+        && !metadata.IccProfile.empty()) {
+        run.ProfileNoted = true;
+        run.Host.PrintLine(CliText::Program + std::string(": ") + file + ": "
+            + (tiff ? CliText::ProfileDropped : CliText::ProfileDroppedNotTiff));
+    }
 }
 
 /// One input through the job of the command.
@@ -181,6 +214,9 @@ int RunOnFile(TRun& run, const std::string& file)
     run.Jobs.ClearInput();
     if (!SelectInput(run, file)) {
         return kExitFailed;
+    }
+    if (run.Request.Command != TCommand::Pyramid) {
+        NoteDrops(run, file);
     }
     const TCliRequest& request = run.Request;
     const TFileInfo& in = run.Engine.InInfo;

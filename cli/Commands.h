@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/CliHost.h"
+#include "engine/TiffWriteOptions.h"
 #include "jobs/PyramidJob.h"
 
 /// Exit statuses of the program.
@@ -25,6 +26,7 @@ struct TCliRequest {
     std::string Output = "tif"; ///< the output kind's name in the format table
     std::string OutDir; ///< "" = the input's folder
     std::string OutName; ///< -o: the one output's complete name, "" when not given
+    TTiffWriteOptions Tiff; ///< --predictor, --level, --strip-rows, --threads, --keep-*
     TCliHostOptions Host;
     int64_t CropX = 0;
     int64_t CropY = 0;

@@ -4,8 +4,13 @@
 #include <string>
 
 #include "engine/FileInfo.h"
+#include "engine/TiffMetadata.h"
 
+/// What a file holds beside its pixels: a TIFF's own, or what a RAW or KRO file implies (no
+/// compression, alpha as the layout has it, nothing else).
+TTiffMetadata MetadataOf(const TFileInfo& in);
 /// The information box of a valid input, numbers in plain digits.
-std::string InfoText(const std::string& file, const TFileInfo& in);
+std::string InfoText(const std::string& file, const TFileInfo& in, const TTiffMetadata& metadata);
 /// One JSON object (no line end) for a file, valid or not.
-std::string InfoJson(const std::string& file, const TFileInfo& in, bool valid);
+std::string InfoJson(
+    const std::string& file, const TFileInfo& in, bool valid, const TTiffMetadata& metadata);

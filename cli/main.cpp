@@ -17,6 +17,7 @@
 #include "engine/FileInfo.h"
 #include "engine/Formats.h"
 #include "engine/OpenFileLimit.h"
+#include "engine/TiffWriteOptions.h"
 #include "jobs/PyramidTexts.h"
 
 namespace {
@@ -29,6 +30,7 @@ struct TTypedOptions {
     bool Yes = false;
     bool No = false;
     std::vector<CLI::Option*> FormatOptions; ///< --format of every command
+    std::vector<CLI::Option*> TiffOptions; ///< --predictor, --level, --strip-rows
     std::string Layout = "dzi";
     std::string Background;
 };
@@ -109,6 +111,38 @@ void AddOutputOptions(CLI::App* command, TCliRequest& request, TTypedOptions& ty
     CLI::Option* no = command->add_flag("--no", typed.No, CliText::HelpNo);
     yes->excludes(no);
     command->add_flag("--quiet", request.Host.Quiet, CliText::HelpQuiet);
+    TTiffWriteOptions& tiff = request.Tiff;
+    typed.TiffOptions.push_back(
+        command->add_flag("--predictor", tiff.Predictor, CliText::HelpPredictor));
+    typed.TiffOptions.push_back(command->add_option("--level", tiff.Level, CliText::HelpLevel)
+                                    ->type_name("N")
+                                    ->check(CLI::Range(1, 22)));
+    typed.TiffOptions.push_back(
+        command->add_option("--strip-rows", tiff.RowsPerStrip, CliText::HelpStripRows)
+            ->type_name("N")
+            ->check(CLI::Range(1u, 1000000u)));
+    command->add_option("--threads", tiff.Threads, CliText::HelpThreads)
+        ->type_name("N")
+        ->check(CLI::Range(0u, 256u));
+    command->add_flag("--keep-alpha", tiff.KeepAlpha, CliText::HelpKeepAlpha);
+    command->add_flag("--keep-metadata", tiff.KeepMetadata, CliText::HelpKeepMetadata);
+}
+
+/// The TIFF options against the output kind: a usage error's reason, or null.
+const char* TiffOptionsRefusal(const TCliRequest& request, const TTypedOptions& typed)
+{
+    const TFoundKind found = FindOutputKind(request.Output);
+    bool given = false;
+    for (const CLI::Option* option : typed.TiffOptions) {
+        given = given || option->count() > 0;
+    }
+    if (!found.Format || found.Format->Type != FileType::TIF) {
+        return given ? CliText::TiffOptionsOnly : nullptr;
+    }
+    TTiffWriteOptions options = request.Tiff;
+    options.Compression = found.Kind->Compression;
+    // The size of a strip is judged when the image is known.
+    return TiffOptionsReason(CheckTiffWriteOptions(options, 8, 0));
 }
 
 template <typename T> CLI::Validator InRange(T low, T high)
@@ -313,6 +347,10 @@ int main(int argc, char** argv)
             }
             request.Output = format->OutputKinds.front().Name;
         }
+    }
+    if (const char* refusal = TiffOptionsRefusal(request, typed)) {
+        std::fprintf(stderr, "%s: %s\n", CliText::Program, refusal);
+        return kExitUsage;
     }
     request.Host.Overwrite = typed.Yes ? TOverwriteAnswer::Yes
         : typed.No                     ? TOverwriteAnswer::No

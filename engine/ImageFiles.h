@@ -69,14 +69,16 @@ public:
     TImageOutput(const TImageOutput&) = delete;
     TImageOutput& operator=(const TImageOutput&) = delete;
 
-    /// Describes an output of spec.Type, width x height at bits per sample, completes stem to
+    /// Describes an output of spec.Type, width x height at bits per sample from an input of
+    /// inputChannels (a TIFF keeps alpha only when asked), completes stem to
     /// its name (Info().FileName, set once known), and checks, in order: that it is not
     /// inputName, that an existing file of that name may be replaced (the question to the
     /// user; a folder, a FIFO or a device there is refused), that the folder has room, and
     /// the size limits; then allocates the line buffer and creates the temporary and the
     /// writer. Shows its own messages; false when refused or failed (nothing is left then).
     [[nodiscard]] bool Open(const std::string& stem, uint32_t width, uint32_t height, uint8_t bits,
-        const TOutputSpec& spec, const std::string& inputName, TRunContext& run);
+        uint8_t inputChannels, const TOutputSpec& spec, const std::string& inputName,
+        TRunContext& run);
     /// The description: FileName complete, ScanLine the line buffer while open.
     TFileInfo& Info() { return FInfo; }
     const TFileInfo& Info() const { return FInfo; }

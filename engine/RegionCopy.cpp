@@ -71,7 +71,8 @@ TOutcome CopyRegion(TRunContext& run, const TFileInfo& input, int32_t x, int32_t
     const std::string stem =
         OutputStem(outFolder + BaseNameOf(input.FileName), format, width, height);
     TImageOutput output;
-    const bool opened = output.Open(stem, width, height, input.Bits, out, input.FileName, run);
+    const bool opened =
+        output.Open(stem, width, height, input.Bits, input.Channels, out, input.FileName, run);
     written = output.Info();
     written.ScanLine = nullptr;
     if (!opened) {

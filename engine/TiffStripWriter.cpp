@@ -2,6 +2,7 @@
 #include "engine/TiffStripWriter.h"
 
 #include <algorithm>
+#include <cerrno>
 
 #include <tiffio.h>
 
@@ -112,6 +113,14 @@ void TTiffStripWriter::Abandon()
         CloseHandle();
     }
     FFailed = true;
+}
+
+int TTiffStripWriter::Error() const
+{
+    if (FIo && FIo->Error != 0) {
+        return FIo->Error;
+    }
+    return FFailed || (FIo && FIo->Failed) ? EIO : 0;
 }
 
 void TTiffStripWriter::CloseHandle()

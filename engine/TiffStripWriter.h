@@ -49,6 +49,9 @@ public:
     /// Gives the write up: stops the encoding threads and writes nothing more, no directory
     /// either. Safe at any time.
     void Abandon();
+    /// The errno value of the first failed transfer, EIO for a failure of another kind (an
+    /// encoder, a tag libtiff refused), 0 when nothing failed.
+    int Error() const;
 
     /// Test-only, from the next Open: the encoding of this strip fails.
     void FailStripForTests(uint32_t strip) { FEncoder.FailStripForTests(strip); }

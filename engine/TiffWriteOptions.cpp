@@ -68,3 +68,25 @@ uint8_t TiffOutputChannels(uint8_t inputChannels, const TTiffWriteOptions& optio
 {
     return inputChannels == 4 && options.KeepAlpha ? 4 : 3;
 }
+
+const char* TiffOptionsReason(TTiffOptionsVerdict verdict)
+{
+    switch (verdict) {
+    case TTiffOptionsVerdict::Ok:
+        return nullptr;
+    case TTiffOptionsVerdict::PredictorWithoutCodec:
+        return "the predictor needs a compression (tif-lzw, tif-deflate or tif-zstd)";
+    case TTiffOptionsVerdict::PredictorBits:
+        return "the predictor takes 8- or 16-bit samples";
+    case TTiffOptionsVerdict::LevelWithoutLevels:
+        return "only tif-deflate (1 to 12) and tif-zstd (1 to 19) take a level";
+    case TTiffOptionsVerdict::LevelOutOfRange:
+        return "the level is outside the compression's range (tif-deflate 1 to 12, tif-zstd 1 "
+               "to 19)";
+    case TTiffOptionsVerdict::NoRowsPerStrip:
+        return "a strip needs at least one row";
+    case TTiffOptionsVerdict::StripTooLarge:
+        return "a strip of that many rows would hold more than 256 MiB";
+    }
+    return nullptr;
+}

@@ -63,6 +63,9 @@ inline constexpr uint64_t kMaxTiffStripBytes = uint64_t(256) << 20;
 TTiffOptionsVerdict CheckTiffWriteOptions(
     const TTiffWriteOptions& options, uint32_t bits, uint64_t lineBytes);
 
+/// What a verdict means, for the user ("the predictor needs a compression"); null for Ok.
+const char* TiffOptionsReason(TTiffOptionsVerdict verdict);
+
 /// The number of encoding threads for a request (0: one per core; never less than 1).
 uint32_t EncodingThreads(uint32_t requested);
 

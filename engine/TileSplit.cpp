@@ -102,7 +102,8 @@ TOutcome SplitImage(TRunContext& run, const TFileInfo& input, uint32_t tileWidth
             const uint32_t width = PartSize(c, columns, tileWidth, imageWidth);
             const std::string name = TileFileName(stem, width, bandHeight, c, r);
             auto tile = std::make_unique<TImageOutput>();
-            if (!tile->Open(name, width, bandHeight, input.Bits, spec, input.FileName, run)) {
+            if (!tile->Open(name, width, bandHeight, input.Bits, input.Channels, spec,
+                    input.FileName, run)) {
                 const std::string shown =
                     tile->Info().FileName.empty() ? name : tile->Info().FileName;
                 return run.Fail(EngineText::CantCreateFile + shown);

@@ -29,11 +29,12 @@ std::string RegionOutputName(
         return {};
     }
     TWriteOptions options;
+    static_cast<TTiffWriteOptions&>(options) = output.Tiff;
     options.Compression = found.Kind->Compression;
     const std::string stem =
         OutputStem(OutputFolderFor(in.FileName, output.Folder) + BaseNameOf(in.FileName),
             *found.Format, width, height);
-    return CompleteOutputName(stem, *found.Format, width, height, in.Bits, options);
+    return CompleteOutputName(stem, *found.Format, width, height, in.Bits, in.Channels, options);
 }
 
 std::string FirstTileName(
@@ -44,10 +45,11 @@ std::string FirstTileName(
         return {};
     }
     TWriteOptions options;
+    static_cast<TTiffWriteOptions&>(options) = output.Tiff;
     options.Compression = found.Kind->Compression;
     const uint32_t width = std::min(tileWidth, in.Width);
     const uint32_t height = std::min(tileHeight, in.Height);
     const std::string stem = TileFileName(
         OutputFolderFor(in.FileName, output.Folder) + BaseNameOf(in.FileName), width, height, 1, 1);
-    return CompleteOutputName(stem, *found.Format, width, height, in.Bits, options);
+    return CompleteOutputName(stem, *found.Format, width, height, in.Bits, in.Channels, options);
 }

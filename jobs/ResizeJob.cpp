@@ -133,7 +133,8 @@ TJobResult TResizeRun::Run()
         Pool.clear(); // waits for any worker still running
         Engine.InInfo = Saved;
         Engine.ScratchOutputs = false;
-        Jobs.SetOutputOptions(Request.Output); // the tiling passes switched the engine to RAW
+        Jobs.SetOutputOptions(
+            Request.Output, Saved.FileName); // the tiling passes switched the engine to RAW
         Host.EnableButtons();
         CleanTempFolder();
     });
@@ -174,7 +175,7 @@ bool TResizeRun::Check()
         Jobs.ShowError(EngineText::FileNotFoundOrBad);
         return false;
     }
-    Jobs.SetOutputOptions(Request.Output);
+    Jobs.SetOutputOptions(Request.Output, Saved.FileName);
     // A name given in full goes where it says; the engine's own names go into the folder.
     const bool named = !Request.Output.Name.empty();
     OutFolder = named ? Jobs.OutputFolderFor(Request.Output.Name, "")
@@ -412,7 +413,7 @@ void TResizeRun::FinalPass(const ResizePlan::TFinal& plan)
         }
     }
 
-    Jobs.SetOutputOptions(Request.Output);
+    Jobs.SetOutputOptions(Request.Output, Saved.FileName);
     Engine.ScratchOutputs = false;
     if (!Engine.Abort) {
         Engine.CopyRegion(0, 0, in.Width, in.Height, OutFolder, JobText::ResizeStepFinal);

@@ -19,6 +19,10 @@ namespace {
 
 using namespace TestImages;
 
+/// The keys `info --json` adds for a file that holds nothing beside its pixels.
+const std::string kNothing = ",\"compression\":\"none\",\"predictor\":1,\"alpha\":\"none\","
+                             "\"icc_profile_bytes\":0,\"resolution\":null,\"orientation\":1}";
+
 /// A folder with a 7 x 5 8-bit RGB TIFF "photo.tif" in it.
 class CliTest : public ::testing::Test {
 protected:
@@ -223,9 +227,10 @@ TEST_F(CliTest, InfoPrintsTheInformationBox)
     EXPECT_EQ(0, r.ExitCode);
     EXPECT_EQ("", r.Err);
     // Plain digits: "1.234" would read as one and a bit to most users of a terminal.
-    EXPECT_EQ(Dir.File("wide.tif") + "\n  File size: " + std::to_string(bytes) + " bytes (" + size
-            + ")\n  Width:     1234\n  Height:    2\n  Bits:      16\n  Channels:  4\n"
-              "  Image:     2.47 Kilopixels\n",
+    EXPECT_EQ(Dir.File("wide.tif") + "\n  File size:   " + std::to_string(bytes) + " bytes (" + size
+            + ")\n  Width:       1234\n  Height:      2\n  Bits:        16\n  Channels:    4\n"
+              "  Image:       2.47 Kilopixels\n  Compression: none\n  Alpha:       unassociated\n"
+              "  ICC profile: none\n  Resolution:  none\n  Orientation: 1\n",
         r.Out);
 }
 
@@ -235,7 +240,7 @@ TEST_F(CliTest, InfoJsonOneObjectForOneFileAnArrayForSeveral)
     const std::string missing = Dir.File("none.raw");
     const std::string size = std::to_string(std::filesystem::file_size(Photo));
     const std::string photo = "{\"file\":\"" + Photo + "\",\"type\":\"TIF\",\"file_size\":" + size
-        + ",\"width\":7,\"height\":5,\"bits\":8,\"channels\":3,\"valid\":true}";
+        + ",\"width\":7,\"height\":5,\"bits\":8,\"channels\":3,\"valid\":true" + kNothing;
 
     TTavmorResult r = RunTavmor({ "info", "--json", Photo });
     EXPECT_EQ(0, r.ExitCode);
@@ -246,11 +251,14 @@ TEST_F(CliTest, InfoJsonOneObjectForOneFileAnArrayForSeveral)
     const std::string folder = Dir.Path();
     EXPECT_EQ("[" + photo + ",\n {\"file\":\"" + folder
             + "q\\\"uote\\\\back\\tslash.tif\",\"type\":\"\",\"file_size\":-1,\"width\":0,"
-              "\"height\":0,\"bits\":0,\"channels\":0,\"valid\":false},\n"
+              "\"height\":0,\"bits\":0,\"channels\":0,\"valid\":false"
+            + kNothing
+            + ",\n"
               " {\"file\":\""
             + missing
             + "\",\"type\":\"\",\"file_size\":-1,\"width\":0,\"height\":0,\"bits\":0,"
-              "\"channels\":0,\"valid\":false}]\n",
+              "\"channels\":0,\"valid\":false"
+            + kNothing + "]\n",
         r.Out);
     EXPECT_EQ(About(odd, "No such file") + About(missing, "No such file"), r.Err);
 }
@@ -269,7 +277,8 @@ TEST_F(CliTest, RawSizeAndBitsAnswerTheRawQuestion)
     };
     const std::string valid = "{\"file\":\"" + path
         + "\",\"type\":\"RAW\",\"file_size\":210,\"width\":7,\"height\":5,\"bits\":16,"
-          "\"channels\":3,\"valid\":true}\n";
+          "\"channels\":3,\"valid\":true"
+        + kNothing + "\n";
     const std::string mismatch =
         About(path, "The RAW size and bits do not match the size of 210 bytes");
     const std::string invalid = About(path, "Invalid width, height or bits");
