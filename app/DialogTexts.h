@@ -17,6 +17,7 @@ inline constexpr const char* MaxSideText = "100000000";
 inline constexpr const char* CheckingForUpdates = "Checking for updates...";
 inline constexpr const char* NewVersionAvailable = "New software version available";
 inline constexpr const char* NoNewUpdates = "No new updates available";
+inline constexpr const char* CouldNotCheck = "Could not check for updates";
 // The update request
 inline constexpr const char* UpdateUserAgent =
     "Mozilla/5.0 (Windows; U; Windows NT 6.0; it;rv:1.8.1.12";
