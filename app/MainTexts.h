@@ -78,3 +78,31 @@ inline constexpr const char* OpenFilters =
 inline constexpr const char* OpenDefaultFilter =
     "All suported file types (*.tif *.tiff *.raw *.rgb *.kro)";
 } // namespace MainText
+
+/// The command line of tavmor-tools: what it prints on its own streams.
+namespace WindowCliText {
+inline constexpr const char* Program = "tavmor-tools";
+inline constexpr const char* Help =
+    "Usage: tavmor-tools [OPTION]... [FILE]\n"
+    "Opens the Tavmor Tools window, to convert, crop, resize, split and merge images too\n"
+    "large for memory. FILE (.tif, .tiff, .raw, .rgb or .kro) becomes the input of the\n"
+    "Convert panel.\n"
+    "\n"
+    "  -h, --help       print this help and exit\n"
+    "  -v, --version    print the versions of the program, libtiff and Qt, and exit\n"
+    "  --               what follows is the file, even if it begins with '-'\n"
+    "\n"
+    "Qt's own options (-platform NAME, -style NAME, ...) are taken as well.\n"
+    "Keys in the window: Ctrl+O input, Ctrl+1 to Ctrl+5 panels, Ctrl+Return start,\n"
+    "Esc abort.\n"
+    "The tavmor command does the same work without a window: see 'tavmor --help'.\n";
+inline constexpr const char* UnknownOption = "unknown option ";
+inline constexpr const char* TryHelp = "Try 'tavmor-tools --help' for more information.";
+inline constexpr const char* OnlyOneFile = "only one file can be opened; ignored: ";
+inline constexpr const char* NoDisplay = "no display to open the window on (DISPLAY is not set)";
+inline constexpr const char* NoWaylandDisplay =
+    "no display to open the window on (WAYLAND_DISPLAY is not set)";
+inline constexpr const char* CannotOpenDisplay = "cannot open the window on display ";
+inline constexpr const char* CannotStartPlatform = "cannot open the window with the Qt platform ";
+inline constexpr const char* WithoutWindow = "; the tavmor command works without one";
+} // namespace WindowCliText
