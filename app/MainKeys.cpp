@@ -1,6 +1,5 @@
 // The main window's keyboard shortcuts and tooltips: every shortcut acts through the control
-// it stands for, so a control that is disabled or hidden (during a job, on the About panel)
-// stops its key as well.
+// it stands for, so a control that is disabled (during a job or a probe) stops its key too.
 #include <functional>
 #include <iterator>
 
@@ -12,7 +11,6 @@
 #include <QRadioButton>
 #include <QShortcut>
 
-#include "app/CheckVersionTh.h"
 #include "app/Main.h"
 #include "app/MainTexts.h"
 #include "app/NumberEdit.h"
