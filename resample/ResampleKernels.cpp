@@ -179,6 +179,21 @@ TColumnTable FlattenColumns(const TMappingTable& table, int32_t low)
     return flat;
 }
 
+TRowTaps FlattenRows(const TMappingTable& rows)
+{
+    TRowTaps taps;
+    taps.Start.reserve(rows.size() + 1);
+    for (const TCluster& c : rows) {
+        taps.Start.push_back(taps.Pos.size());
+        for (const TPointRec& p : c) {
+            taps.Pos.push_back(p.Pos);
+            taps.Weight.push_back(p.Weight);
+        }
+    }
+    taps.Start.push_back(taps.Pos.size());
+    return taps;
+}
+
 const TResampleKernels& GenericKernels()
 {
     return kGeneric;

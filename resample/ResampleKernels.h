@@ -31,6 +31,18 @@ struct TColumnTable {
 /// low is the lowest source column of the table (ClusterRange), line pixel 0.
 TColumnTable FlattenColumns(const TMappingTable& table, int32_t low);
 
+/// The row table flattened: the source rows and weights of each destination row, so that a
+/// row's taps go to the vertical loop as two arrays.
+struct TRowTaps {
+    /// First tap of each destination row, and one more entry for the end of the last.
+    std::vector<size_t> Start;
+    std::vector<int32_t> Pos;
+    std::vector<float> Weight;
+};
+
+/// Lays out a row table (BuildClusters of the destination height) for the vertical pass.
+TRowTaps FlattenRows(const TMappingTable& rows);
+
 /// The floats of one line pixel: three channels. The line carries one float of padding after
 /// its last pixel, so that a pixel can be read as four floats.
 inline constexpr int32_t kLineChannels = 3;
@@ -56,6 +68,27 @@ struct TResampleKernels {
     /// out[i] = clamp(round-half-even(in[i] × 65535)).
     void (*StoreRow16)(const float* in, size_t count, uint16_t* out);
 };
+
+/// The vertical loop of a table for the sample type of the rows.
+inline void RunVertical(const TResampleKernels& k, const uint8_t* const* rows, const float* weights,
+    size_t taps, size_t count, float* line)
+{
+    k.Vertical8(rows, weights, taps, count, line);
+}
+inline void RunVertical(const TResampleKernels& k, const uint16_t* const* rows,
+    const float* weights, size_t taps, size_t count, float* line)
+{
+    k.Vertical16(rows, weights, taps, count, line);
+}
+/// The conversion back to samples of a table for the sample type of the row.
+inline void RunStoreRow(const TResampleKernels& k, const float* in, size_t count, uint8_t* out)
+{
+    k.StoreRow8(in, count, out);
+}
+inline void RunStoreRow(const TResampleKernels& k, const float* in, size_t count, uint16_t* out)
+{
+    k.StoreRow16(in, count, out);
+}
 
 /// Instruction sets the resampler has inner loops for.
 enum class TResampleIsa {

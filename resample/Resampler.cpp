@@ -91,48 +91,6 @@ void CorrectMiddle(TCluster& cluster, float sum)
 
 // ---- Filtered resampling ----
 
-// The row table flattened: the source rows and weights of each destination row, so that a row's
-// taps are handed to the vertical loop as two arrays.
-struct TRowTaps {
-    std::vector<size_t> Start; // first tap of each destination row; one more at the end
-    std::vector<int32_t> Pos;
-    std::vector<float> Weight;
-};
-
-TRowTaps FlattenRows(const TMappingTable& rows)
-{
-    TRowTaps taps;
-    taps.Start.reserve(rows.size() + 1);
-    for (const TCluster& c : rows) {
-        taps.Start.push_back(taps.Pos.size());
-        for (const TPointRec& p : c) {
-            taps.Pos.push_back(p.Pos);
-            taps.Weight.push_back(p.Weight);
-        }
-    }
-    taps.Start.push_back(taps.Pos.size());
-    return taps;
-}
-
-inline void VerticalFrom(const TResampleKernels& k, const uint8_t* const* rows,
-    const float* weights, size_t taps, size_t count, float* line)
-{
-    k.Vertical8(rows, weights, taps, count, line);
-}
-inline void VerticalFrom(const TResampleKernels& k, const uint16_t* const* rows,
-    const float* weights, size_t taps, size_t count, float* line)
-{
-    k.Vertical16(rows, weights, taps, count, line);
-}
-inline void StoreRow(const TResampleKernels& k, const float* in, size_t count, uint8_t* out)
-{
-    k.StoreRow8(in, count, out);
-}
-inline void StoreRow(const TResampleKernels& k, const float* in, size_t count, uint16_t* out)
-{
-    k.StoreRow16(in, count, out);
-}
-
 // The whole source is at hand, so the vertical pass reads its samples where they are and
 // converts each on the way.
 template <typename TSample>
@@ -161,10 +119,10 @@ void FilteredRows(const TImageData& source, TImageData& destination, const TMapp
             b.Rows.resize(count);
             for (size_t k = 0; k < count; ++k)
                 b.Rows[k] = base + taps.Pos[first + k] * stride;
-            VerticalFrom(
+            RunVertical(
                 kernels, b.Rows.data(), taps.Weight.data() + first, count, used, b.Line.data());
             kernels.Horizontal(b.Line.data(), columns, destination.Width, b.Out.data());
-            StoreRow(kernels, b.Out.data(), outCount,
+            RunStoreRow(kernels, b.Out.data(), outCount,
                 reinterpret_cast<TSample*>(destination.Bits) + int64_t(y) * int64_t(outCount));
         }
     });
