@@ -5,7 +5,9 @@
 # milliseconds per tile. Usage:
 #   bench/resampler_profile.sh [--reps N] [--threads T] [--bits "8 16"] [--methods "lanczos nearest"]
 #       [--dividers "2 3 6 10"] [ARGS...]
-# (ARGS go to tile_profile, e.g. --memory for ScaleImage alone). Needs a build with frame
+# (ARGS go to tile_profile, e.g. --mode memory for ScaleImage alone). "Convert" is the
+# conversion of the filtered sums back to samples; the conversion of samples to floats is part
+# of the vertical pass, which converts each sample as it reads it. Needs a build with frame
 # pointers so that perf can walk the user stack:
 #   cmake -S . -B build-prof -DCMAKE_BUILD_TYPE=Release \
 #       -DCMAKE_CXX_FLAGS="-fno-omit-frame-pointer -g" -DTAVMOR_BUILD_BENCH=ON \
@@ -50,7 +52,7 @@ function flush() {
     else if (chain ~ /munmap|exit_mmap|zap_/) cat = "release"
     else if (chain ~ /Horizontal/) cat = "horizontal"
     else if (chain ~ /Vertical/) cat = "vertical"
-    else if (chain ~ /ToFloat|Convert/) cat = "convert"
+    else if (chain ~ /StoreRow|StorePixel/) cat = "convert"
     else if (chain ~ /Nearest/) cat = "nearest"
     else if (chain ~ /BuildClusters|Flatten|Kernel|Sinc/) cat = "tables"
     count[cat]++

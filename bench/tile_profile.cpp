@@ -3,10 +3,14 @@
 // run. It has no timing harness of its own so that a profile shows only the worker's work.
 //
 //   tile_profile [--bits 8|16] [--divider D] [--fast] [--reps N] [--threads T] [--side S]
-//                [--memory]
+//                [--mode file|whole|memory|rows] [--isa generic|avx2]
 //
-// Without --memory the tile is written to a file and the whole worker runs (load, resize,
-// save); with --memory only ScaleImage runs, on a copy of the tile held in memory.
+// Modes: file (the default) writes the tile to a file and runs the worker on it, streaming
+// rows from the file to the result file; whole runs the worker the way it worked before rows
+// were streamed (load the tile, ScaleImage, save); memory runs ScaleImage alone on a copy of
+// the tile held in memory; rows runs the worker's row form from the tile in memory to a sink
+// that only adds the bytes up. Each run prints its wall-clock time and the CPU time of the
+// process (user, system) over the run.
 //
 // Under `perf record -D -1 --control fifo:CTL,ACK` with TAVMOR_PERF_CTL=CTL and
 // TAVMOR_PERF_ACK=ACK in the environment, the profile covers the timed runs only, not the
@@ -23,6 +27,7 @@
 
 #include "resample/ImageData.h"
 #include "resample/RawResizeTh.h"
+#include "resample/ResampleKernels.h"
 #include "resample/Resampler.h"
 
 namespace {
@@ -34,7 +39,8 @@ struct TOptions {
     int Reps = 1;
     unsigned Threads = 1;
     int32_t Side = 10000;
-    bool Memory = false;
+    std::string Mode = "file";
+    TResampleIsa Isa = DetectedResampleIsa();
 };
 
 // A smooth gradient with fine noise, so that nothing is uniform.
@@ -106,12 +112,17 @@ bool Parse(int argc, char** argv, TOptions& o)
             o.Threads = unsigned(std::atoi(argv[++i]));
         else if (a == "--side" && hasValue)
             o.Side = std::atoi(argv[++i]);
-        else if (a == "--memory")
-            o.Memory = true;
+        else if (a == "--mode" && hasValue)
+            o.Mode = argv[++i];
+        else if (a == "--isa" && hasValue)
+            o.Isa = std::string(argv[++i]) == "avx2" ? TResampleIsa::Avx2 : TResampleIsa::Generic;
         else
             return false;
     }
-    return (o.Bits == 8 || o.Bits == 16) && o.Divider >= 1.0L && o.Side > 0 && o.Reps > 0;
+    const bool knownMode =
+        o.Mode == "file" || o.Mode == "whole" || o.Mode == "memory" || o.Mode == "rows";
+    return knownMode && (o.Bits == 8 || o.Bits == 16) && o.Divider >= 1.0L && o.Side > 0
+        && o.Reps > 0;
 }
 
 } // namespace
@@ -122,7 +133,11 @@ int main(int argc, char** argv)
     if (!Parse(argc, argv, o)) {
         std::fprintf(stderr,
             "usage: tile_profile [--bits 8|16] [--divider D] [--fast] [--reps N] "
-            "[--threads T] [--side S] [--memory]\n");
+            "[--threads T] [--side S] [--mode file|whole|memory|rows] [--isa generic|avx2]\n");
+        return 2;
+    }
+    if (!SelectResampleIsa(o.Isa)) {
+        std::fprintf(stderr, "this processor cannot run that instruction set\n");
         return 2;
     }
     const TImageFormat format = o.Bits == 8 ? R8G8B8 : R16G16B16;
@@ -131,48 +146,69 @@ int main(int argc, char** argv)
     FillTile(tile);
     const int32_t newSide = int32_t(std::nearbyint((long double)o.Side / o.Divider));
     const TResizeFilter filter = o.Fast ? rfNearest : rfLanczos;
+    const bool onFile = o.Mode == "file" || o.Mode == "whole";
 
     const std::filesystem::path folder = std::filesystem::temp_directory_path()
         / ("tavmor-tile-profile-" + std::to_string(::getpid()));
     std::string tileName;
-    if (!o.Memory) {
+    if (onFile) {
         std::filesystem::create_directories(folder);
-        tileName = (folder / ("p_" + std::to_string(o.Side) + "X" + std::to_string(o.Side)
-                        + "_x1y1.raw"))
-                       .string();
+        tileName =
+            (folder / ("p_" + std::to_string(o.Side) + "X" + std::to_string(o.Side) + "_x1y1.raw"))
+                .string();
         SaveRawPixels(tileName, tile);
     }
+    const int64_t rowBytes = int64_t(o.Side) * GetFormatInfo(format)->BytesPerPixel;
     PerfControl("enable");
     for (int rep = 0; rep < o.Reps; ++rep) {
-        const auto start = std::chrono::steady_clock::now();
-        if (o.Memory) {
-            TImageData work;
+        TImageData work;
+        if (o.Mode == "memory") {
             AllocImage(o.Side, o.Side, format, work);
             std::memcpy(work.Bits, tile.Bits, size_t(tile.Size));
-            const auto scaleStart = std::chrono::steady_clock::now();
-            double user0 = 0, system0 = 0, user1 = 0, system1 = 0;
-            CpuTimes(user0, system0);
+        }
+        const auto start = std::chrono::steady_clock::now();
+        double user0 = 0, system0 = 0, user1 = 0, system1 = 0;
+        CpuTimes(user0, system0);
+        TRowResizeMemory peak;
+        uint64_t sum = 0;
+        if (o.Mode == "memory") {
             ScaleImage(work, newSide, newSide, filter, o.Threads);
-            CpuTimes(user1, system1);
-            std::printf("scale %.3f s user %.3f s system %.3f s\n", Seconds(scaleStart),
-                user1 - user0, system1 - system0);
             ReleaseImage(work);
         } else {
             TRawResize worker;
-            worker.Init(tileName, o.Divider, o.Fast);
+            if (onFile) {
+                worker.Init(tileName, o.Divider, o.Fast);
+                worker.WholeTile = o.Mode == "whole";
+            } else {
+                worker.InitRows(
+                    o.Side, o.Side, format, o.Divider, o.Fast,
+                    [&](int32_t y, uint8_t* row) {
+                        std::memcpy(row, tile.Bits + y * rowBytes, size_t(rowBytes));
+                        return true;
+                    },
+                    [&](int32_t, const uint8_t* row) {
+                        sum += row[0];
+                        return true;
+                    });
+            }
             worker.Threads = o.Threads;
             worker.ResizeTile();
             if (worker.Error) {
                 std::fprintf(stderr, "%s\n", worker.ErrorText.c_str());
                 return 1;
             }
-            std::filesystem::remove(worker.OutFileName);
-            std::printf("worker %.3f s\n", Seconds(start));
+            if (onFile)
+                std::filesystem::remove(worker.OutFileName);
+            peak = worker.Peak;
         }
+        CpuTimes(user1, system1);
+        std::printf("%s %.3f s user %.3f s system %.3f s rows %d bytes %lld\n", o.Mode.c_str(),
+            Seconds(start), user1 - user0, system1 - system0, peak.SourceRows,
+            (long long)peak.Bytes);
     }
     PerfControl("disable");
     ReleaseImage(tile);
-    if (!o.Memory)
+    if (onFile)
         std::filesystem::remove_all(folder);
     return 0;
 }

@@ -70,9 +70,12 @@ private:
     void Compute(int32_t y, TScratch& scratch);
     void Helper(size_t index);
     // Hands on finished rows and computes claimable ones on this thread until finished()
-    // holds; when neither is possible, waits for a helper if wait is set, else returns.
-    template <typename TFinished>
-    void Work(std::unique_lock<std::mutex>& lock, TFinished finished, bool wait);
+    // holds, waiting for the helpers when neither is possible.
+    template <typename TFinished> void Work(std::unique_lock<std::mutex>& lock, TFinished finished);
+    // Hands on the finished rows that are next in order.
+    void HandOn(std::unique_lock<std::mutex>& lock);
+    // Wakes a waiting helper when there is a row for it.
+    void WakeHelper();
 
     const TResampleKernels& FKernels;
     TRowTaps FTaps;
@@ -94,6 +97,8 @@ private:
 
     std::mutex FLock;
     std::condition_variable FWorkReady, FRowDone;
+    int32_t FIdleHelpers = 0; // helpers waiting for a claimable row
+    bool FPusherWaiting = false;
     int32_t FPushed = 0; // source rows in
     int32_t FNextClaim = 0; // next destination row to compute
     int32_t FHandedOn = 0; // destination rows handed on, under the lock
@@ -202,39 +207,55 @@ template <typename TSample> void TFilteredRows<TSample>::Compute(int32_t y, TScr
         FKernels, scratch.Out.data(), FOutCount, FOut.data() + size_t(y % FOutSlots) * FOutCount);
 }
 
+template <typename TSample> void TFilteredRows<TSample>::WakeHelper()
+{
+    if (FIdleHelpers > 0 && Claimable(FNextClaim))
+        FWorkReady.notify_one();
+}
+
 template <typename TSample> void TFilteredRows<TSample>::Helper(size_t index)
 {
     TRoundToNearestScope rounding;
     std::unique_lock<std::mutex> lock(FLock);
     for (;;) {
+        ++FIdleHelpers;
         FWorkReady.wait(lock, [&] { return FStop || Claimable(FNextClaim); });
+        --FIdleHelpers;
         if (FStop)
             return;
         const int32_t y = FNextClaim++;
+        Peak.DestinationRows = std::max(Peak.DestinationRows, FNextClaim - FHandedOn);
+        // Another row may be ready too: let the next idle helper take it.
+        WakeHelper();
         lock.unlock();
         Compute(y, FScratch[index]);
         lock.lock();
         FDone[size_t(y % FOutSlots)] = 1;
-        FRowDone.notify_one();
+        if (FPusherWaiting)
+            FRowDone.notify_one();
+    }
+}
+
+template <typename TSample> void TFilteredRows<TSample>::HandOn(std::unique_lock<std::mutex>& lock)
+{
+    while (FHandedOn < Spec.NewHeight && FDone[size_t(FHandedOn % FOutSlots)]) {
+        const int32_t y = FHandedOn;
+        const TSample* row = FOut.data() + size_t(y % FOutSlots) * FOutCount;
+        lock.unlock();
+        Deliver(y, reinterpret_cast<const uint8_t*>(row));
+        lock.lock();
+        FDone[size_t(y % FOutSlots)] = 0;
+        ++FHandedOn;
+        WakeHelper(); // its output slot is free again
     }
 }
 
 template <typename TSample>
 template <typename TFinished>
-void TFilteredRows<TSample>::Work(std::unique_lock<std::mutex>& lock, TFinished finished, bool wait)
+void TFilteredRows<TSample>::Work(std::unique_lock<std::mutex>& lock, TFinished finished)
 {
     for (;;) {
-        while (FHandedOn < Spec.NewHeight && FDone[size_t(FHandedOn % FOutSlots)]) {
-            const int32_t y = FHandedOn;
-            const TSample* row = FOut.data() + size_t(y % FOutSlots) * FOutCount;
-            lock.unlock();
-            Deliver(y, reinterpret_cast<const uint8_t*>(row));
-            lock.lock();
-            FDone[size_t(y % FOutSlots)] = 0;
-            ++FHandedOn;
-            if (!FHelpers.empty())
-                FWorkReady.notify_all();
-        }
+        HandOn(lock);
         if (finished())
             return;
         if (Claimable(FNextClaim)) {
@@ -246,18 +267,20 @@ void TFilteredRows<TSample>::Work(std::unique_lock<std::mutex>& lock, TFinished 
             FDone[size_t(y % FOutSlots)] = 1;
             continue;
         }
-        if (!wait)
-            return;
+        FPusherWaiting = true;
         FRowDone.wait(lock);
+        FPusherWaiting = false;
     }
 }
 
+// The pushing thread computes only when it has to wait anyway: when the ring is full or the
+// last row is in. Until then it brings rows in while the helpers compute, so that reading the
+// tile and resizing it overlap.
 template <typename TSample> uint8_t* TFilteredRows<TSample>::Slot(int32_t y)
 {
     TRoundToNearestScope rounding;
     std::unique_lock<std::mutex> lock(FLock);
-    Work(
-        lock, [&] { return SlotFree(y); }, true);
+    Work(lock, [&] { return SlotFree(y); });
     return reinterpret_cast<uint8_t*>(RingRow(y));
 }
 
@@ -272,11 +295,10 @@ template <typename TSample> void TFilteredRows<TSample>::Take(int32_t y, const u
         const int32_t oldest = std::min(FFirstNeeded[size_t(FHandedOn)], FPushed);
         Peak.SourceRows = std::max(Peak.SourceRows, std::min(FPushed - oldest, FCapacity));
     }
-    if (!FHelpers.empty())
-        FWorkReady.notify_all();
-    const bool last = y == Spec.Height - 1;
-    Work(
-        lock, [&] { return last && FHandedOn == Spec.NewHeight; }, last);
+    WakeHelper();
+    HandOn(lock);
+    if (y == Spec.Height - 1)
+        Work(lock, [&] { return FHandedOn == Spec.NewHeight; });
 }
 
 template <typename TSample> void TFilteredRows<TSample>::Stop()
