@@ -38,7 +38,8 @@ bool HasAvx2()
 std::vector<uint32_t> Bits(const std::vector<float>& v, size_t count)
 {
     std::vector<uint32_t> bits(count);
-    std::memcpy(bits.data(), v.data(), count * sizeof(float));
+    if (count > 0)
+        std::memcpy(bits.data(), v.data(), count * sizeof(float));
     return bits;
 }
 
