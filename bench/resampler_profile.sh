@@ -47,8 +47,8 @@ function flush() {
     if (n == 0) return
     cat = "other"
     if (chain ~ /asm_exc_page_fault/) cat = "first touch"
-    else if (chain ~ /ksys_read|ksys_pread|filemap_read/) cat = "load"
-    else if (chain ~ /ksys_write|ksys_pwrite|vfs_write/) cat = "save"
+    else if (chain ~ /ksys_read|pread|filemap_read|ReadRow|LoadRawPixels/) cat = "load"
+    else if (chain ~ /ksys_write|vfs_write|WriteRow|SaveRawPixels|Commit/) cat = "save"
     else if (chain ~ /munmap|exit_mmap|zap_/) cat = "release"
     else if (chain ~ /Horizontal/) cat = "horizontal"
     else if (chain ~ /Vertical/) cat = "vertical"

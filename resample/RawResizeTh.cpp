@@ -189,7 +189,8 @@ void TRawResize::ResizeFile(bool wholeTile)
         FastMethod ? rfNearest : rfLanczos, Threads };
     TRawRowReader reader;
     TRawRowWriter writer;
-    if (!reader.Open(SrcFileName, int64_t(width) * GetFormatInfo(format)->BytesPerPixel))
+    if (!reader.Open(
+            SrcFileName, int64_t(width) * GetFormatInfo(format)->BytesPerPixel, int64_t(height)))
         throw EImageError(reader.ErrorText());
     if (!writer.Create(name))
         throw EImageError(writer.ErrorText());

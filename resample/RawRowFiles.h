@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
-/// Reads rows of RowBytes bytes from a headerless file, each straight into the caller's buffer
-/// at its offset (rows not asked for are never read). One reader per thread.
+/// Reads rows of RowBytes bytes from a headerless file by number, in pieces of about 1 MiB of
+/// whole rows (a piece starts at the row asked for, so rows skipped by a wide margin are never
+/// read). One reader per thread.
 class TRawRowReader {
 public:
     TRawRowReader() = default;
@@ -15,8 +17,9 @@ public:
     TRawRowReader(const TRawRowReader&) = delete;
     TRawRowReader& operator=(const TRawRowReader&) = delete;
 
-    /// Opens the file for reading; false (with ErrorText) when it cannot be opened.
-    [[nodiscard]] bool Open(const std::string& fileName, int64_t rowBytes);
+    /// Opens the file of rows × rowBytes bytes for reading; false (with ErrorText) when it
+    /// cannot be opened.
+    [[nodiscard]] bool Open(const std::string& fileName, int64_t rowBytes, int64_t rows);
     /// Reads row y into row (RowBytes bytes); false (with ErrorText) when the file ends first
     /// or cannot be read.
     [[nodiscard]] bool ReadRow(int64_t y, uint8_t* row);
@@ -25,8 +28,14 @@ public:
     const std::string& ErrorText() const { return FErrorText; }
 
 private:
+    [[nodiscard]] bool ReadAt(int64_t offset, uint8_t* buffer, int64_t bytes);
+
     int FFile = -1;
     int64_t FRowBytes = 0;
+    int64_t FRows = 0; // rows the file holds
+    std::vector<uint8_t> FPiece;
+    int64_t FPieceFirst = 0; // first row in the piece
+    int64_t FPieceRows = 0;
     std::string FFileName;
     std::string FErrorText;
 };
