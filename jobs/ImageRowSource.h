@@ -4,11 +4,11 @@
 #include <cstdint>
 
 #include "engine/ImageFiles.h"
-#include "jobs/RowSource.h"
+#include "jobs/LineSource.h"
 
 /// Reads a probed input through its format's line reader. Open before the first row; the
 /// destructor closes the input.
-class TImageRowSource final : public TRowSource {
+class TImageRowSource final : public TLineSource {
 public:
     explicit TImageRowSource(const TFileInfo& info);
     TImageRowSource(const TImageRowSource&) = delete;

@@ -4,9 +4,9 @@
 #include <cstdint>
 
 /// Delivers the rows of one image in order. One thread.
-class TRowSource {
+class TLineSource {
 public:
-    virtual ~TRowSource() = default;
+    virtual ~TLineSource() = default;
     virtual uint32_t Width() const = 0;
     virtual uint32_t Height() const = 0;
     /// Bits per sample: 8 or 16.
