@@ -1,17 +1,12 @@
-// The Resize job: passes of split, tile resampling and merge in a temporary folder, then one
-// final resampling and the copy into the chosen output format.
+// The Resize job: passes that read tiles straight from the current image, shrink them and join
+// them into the next image (or the output), then the final pass with one worker; only the
+// images between two passes are files, in the run's own temporary folder. This file holds the
+// checks, the loop of passes and the clean-up.
 #include <algorithm>
-#include <chrono>
-#include <cmath>
 #include <cstdint>
 #include <filesystem>
-#include <memory>
-#include <new>
 #include <string>
 #include <system_error>
-#include <thread>
-#include <utility>
-#include <vector>
 
 #include "engine/EngineTexts.h"
 #include "engine/ScopeExit.h"
@@ -19,17 +14,9 @@
 #include "engine/TavmorUtils.h"
 #include "jobs/Derived.h"
 #include "jobs/JobTexts.h"
-#include "jobs/ResizePlan.h"
-#include "jobs/TavmorJobs.h"
-#include "resample/RawResizeTh.h"
+#include "jobs/ResizeRun.h"
 
 namespace {
-
-// The job polls its workers this often; between polls the window handles its messages.
-constexpr auto kPollSleep = std::chrono::milliseconds(50);
-// While waiting for workers after an abort the job looks more often, but still sleeps a
-// little so that it leaves the cores to the workers it waits for.
-constexpr auto kAbortPollSleep = std::chrono::milliseconds(10);
 
 /// A panel value as a pixel count; the panel keeps it in range, this keeps it from wrapping.
 uint32_t ToSide(int64_t v)
@@ -49,59 +36,7 @@ bool SameFolder(const std::string& a, const std::string& b)
     return !ec && same;
 }
 
-/// One slot of the worker pool: a running worker and the position of its tile in the list.
-struct TSlot {
-    std::unique_ptr<TRawResize> Worker;
-    size_t Tile = 0;
-};
-
-/// One run of the Resize job. It holds the run's working state; the engine's InInfo follows
-/// the current image and is given back as the user's input on every way out.
-class TResizeRun {
-public:
-    TResizeRun(TJobs& jobs, const TResizeRequest& request)
-        : Jobs(jobs)
-        , Engine(jobs.Engine)
-        , Host(jobs.Host)
-        , Request(request)
-    {
-    }
-
-    /// Runs the job; the outcome, and the output's name when it is Done.
-    TJobResult Run();
-
-private:
-    [[nodiscard]] bool Check();
-    void TilingPass(const ResizePlan::TPass& pass, long double divider);
-    void FinalPass(const ResizePlan::TFinal& plan);
-    void WorkerCycles(const std::vector<std::string>& tiles, std::vector<std::string>& resized,
-        long double divider);
-    void AbortWait(const std::vector<std::string>& tiles);
-    /// Runs one worker over a whole image and waits for it; "" when it failed (Abort is then
-    /// set and the reason shown).
-    std::string ResizeWhole(const std::string& source, long double divider);
-    /// Deletes one of the job's own files: nothing happens for "", a missing file or the
-    /// user's input, whatever name it hides behind.
-    void DeleteJobFile(const std::string& path) const;
-    /// Removes the run's temporary folder with whatever it still holds.
-    void CleanTempFolder();
-    bool AllSlotsEmpty() const;
-
-    TJobs& Jobs;
-    TTavmor& Engine;
-    TJobHost& Host;
-    const TResizeRequest& Request;
-
-    std::string OutFolder; ///< ends with the separator
-    std::string TempFolder; ///< the run's own, ends with the separator
-    TFileInfo Saved; ///< the user's input
-    bool Intermediate = false; ///< the current input is a file of this job
-    uint32_t TargetWidth = 0;
-    uint32_t TargetHeight = 0;
-    bool Fast = false;
-    uint32_t Stepping = 0;
-    std::vector<TSlot> Pool;
-};
+} // namespace
 
 TJobResult TResizeRun::Run()
 {
@@ -122,44 +57,32 @@ TJobResult TResizeRun::Run()
     Intermediate = false;
     Saved = in;
     Saved.ScanLine = nullptr;
-    Pool.clear();
-    Pool.resize(static_cast<size_t>(std::max(1, Jobs.NumOfCores)));
     // A flag left by an earlier job must not stop this one before it starts.
     Engine.Abort = false;
 
     // However the passes end, the user's file is the input again and the temporary
     // folder holds nothing of the job.
     TScopeExit end([this] {
-        Pool.clear(); // waits for any worker still running
         Engine.InInfo = Saved;
         Engine.ScratchOutputs = false;
-        Jobs.SetOutputOptions(
-            Request.Output, Saved.FileName); // the tiling passes switched the engine to RAW
+        Jobs.SetOutputOptions(Request.Output, Saved.FileName);
         Host.EnableButtons();
         CleanTempFolder();
     });
 
-    // Passes, until one fails or the final pass has run.
+    // Passes, until one fails or the job's output is written.
     bool exactPassDone = false;
     while (!Engine.Abort) {
-        const ResizePlan::TPass pass =
-            ResizePlan::PlanPass(in.Width, in.Height, TargetWidth, TargetHeight);
-        if (pass.Tiling()) {
-            TilingPass(pass, ResizePlan::TilingDivider(in.Width, TargetWidth, Stepping));
-            continue;
+        const ResizePlan::TStep step = ResizePlan::NextStep(
+            in.Width, in.Height, TargetWidth, TargetHeight, Stepping, exactPassDone);
+        if (!step.Tiling) {
+            FinalPass(step);
+            break;
         }
-        const ResizePlan::TFinal plan =
-            ResizePlan::PlanFinal(pass.TileWidth, in.Width, in.Height, TargetWidth);
-        if (plan.Resample && !exactPassDone && !ResizePlan::FitsOneWorker(in.Width, in.Height)) {
-            // A long side near its target would put the whole image into one worker's
-            // memory: the exact ratio is applied tile by tile instead, once; the pass after
-            // it finds the image at its size.
-            exactPassDone = true;
-            TilingPass(ResizePlan::TileGrid(in.Width, in.Height), plan.Divider);
-            continue;
+        exactPassDone = exactPassDone || step.Exact;
+        if (TilingPass(step, exactPassDone)) {
+            break;
         }
-        FinalPass(plan);
-        break;
     }
     result.Outcome = Engine.Abort ? TOutcome::Failed : TOutcome::Done;
     if (!Engine.Abort) {
@@ -208,220 +131,11 @@ bool TResizeRun::Check()
     return true;
 }
 
-void TResizeRun::TilingPass(const ResizePlan::TPass& pass, long double divider)
+void TResizeRun::DropIntermediate()
 {
-    TFileInfo& in = Engine.InInfo;
-    std::vector<std::string> tiles;
-    std::vector<std::string> resized;
-    // Tiles and intermediates are RAW scratch files; the compression choice stays as it is.
-    Engine.OutInfo.ImageType = FileType::RAW;
-    Engine.ScratchOutputs = true;
-    Engine.SplitImage(pass.TileWidth, pass.TileHeight, tiles, TempFolder, JobText::ResizeStepSplit);
-
-    if (!Engine.Abort) {
-        Jobs.ShowProgress(static_cast<int32_t>(std::min<size_t>(2 * tiles.size(), INT32_MAX)),
-            JobText::ResizeStepTiles);
-        WorkerCycles(tiles, resized, divider);
-        if (Engine.Abort) {
-            AbortWait(tiles);
-            // Whatever was answered meanwhile, some tiles were never shrunk: the pass is over.
-            Engine.Abort = true;
-        }
-        Jobs.HideProgress();
-        if (!Engine.Abort) {
-            Engine.MergeTiles(
-                pass.Columns, pass.Rows, resized, TempFolder, JobText::ResizeStepMerge);
-        }
-        for (const std::string& name : resized) {
-            DeleteJobFile(name);
-        }
-    }
-    if (Engine.Abort) {
-        for (const std::string& name : tiles) {
-            DeleteJobFile(name);
-        }
-    }
-    // The image just split is no longer needed, unless it is the user's own.
     if (Intermediate) {
-        DeleteJobFile(in.FileName);
+        DeleteJobFile(Engine.InInfo.FileName);
     }
-    Intermediate = true;
-
-    if (!Engine.Abort) {
-        // The joined image is the next pass's input.
-        in = Engine.OutInfo;
-        in.ScanLine = nullptr;
-        in.ScanLineSize = 0;
-        in.ImageType = FileType::RAW;
-        in.ImageTypeDesc = "RAW";
-        in.FileSize = FileSizeOf(in.FileName);
-        in.ImageIsOk = true;
-    }
-}
-
-void TResizeRun::WorkerCycles(
-    const std::vector<std::string>& tiles, std::vector<std::string>& resized, long double divider)
-{
-    const size_t count = tiles.size();
-    size_t started = 0;
-    int32_t progress = 0;
-    while (!Engine.Abort) {
-        Jobs.ShowStatus(JobText::ResizingTile + std::to_string(started) + JobText::ResizingTileOf
-            + std::to_string(count));
-        // Pause holds the cycles at once: no worker is started and no result is collected
-        // until Continue, while running workers go on.
-        Jobs.CheckIfPaused();
-        if (Engine.Abort) {
-            break;
-        }
-        for (TSlot& slot : Pool) {
-            if (slot.Worker || started >= count || Engine.Abort) {
-                continue;
-            }
-            std::unique_ptr<TRawResize> worker;
-            try {
-                worker = std::make_unique<TRawResize>();
-                worker->Init(tiles[started], divider, Fast);
-            } catch (const std::exception&) {
-                worker.reset();
-            }
-            if (!worker || !worker->Start()) {
-                // An unstarted worker never finishes: it must not wait in a slot.
-                Jobs.ShowError(JobText::ErrorCreatingResizer);
-                Engine.Abort = true;
-                break;
-            }
-            slot.Worker = std::move(worker);
-            slot.Tile = started;
-            ++started;
-            ++progress;
-            Jobs.UpdateProgress(progress);
-        }
-        std::this_thread::sleep_for(kPollSleep);
-        if (started >= count && AllSlotsEmpty()) {
-            break;
-        }
-        for (TSlot& slot : Pool) {
-            if (!slot.Worker || !slot.Worker->Finished()) {
-                continue;
-            }
-            const std::string result = slot.Worker->OutFileName;
-            if (slot.Worker->Error || result.empty()) {
-                // The worker stays in its slot; the abort wait clears up after it.
-                Jobs.ShowError(JobText::ErrorResizing);
-                Engine.Abort = true;
-                continue;
-            }
-            resized.push_back(result);
-            if (result != tiles[slot.Tile]) {
-                DeleteJobFile(tiles[slot.Tile]);
-            }
-            slot.Worker.reset();
-            ++progress;
-            Jobs.UpdateProgress(progress);
-        }
-    }
-}
-
-void TResizeRun::AbortWait(const std::vector<std::string>& tiles)
-{
-    Jobs.ShowStatus(JobText::KillingProcesses);
-    // Running workers cannot be interrupted; each is waited for until its tile is done.
-    for (;;) {
-        for (TSlot& slot : Pool) {
-            if (!slot.Worker || !slot.Worker->Finished()) {
-                continue;
-            }
-            DeleteJobFile(tiles[slot.Tile]);
-            DeleteJobFile(slot.Worker->OutFileName);
-            slot.Worker.reset();
-        }
-        if (AllSlotsEmpty()) {
-            return;
-        }
-        Host.ProcessMessages();
-        std::this_thread::sleep_for(kAbortPollSleep);
-    }
-}
-
-std::string TResizeRun::ResizeWhole(const std::string& source, long double divider)
-{
-    std::unique_ptr<TRawResize> worker;
-    try {
-        worker = std::make_unique<TRawResize>();
-        worker->Init(source, divider, Fast);
-    } catch (const std::exception&) {
-        worker.reset();
-    }
-    if (!worker || !worker->Start()) {
-        Jobs.ShowError(JobText::ErrorCreatingResizer);
-        Engine.Abort = true;
-        return {};
-    }
-    while (!worker->Finished()) {
-        std::this_thread::sleep_for(kPollSleep);
-        Host.ProcessMessages();
-    }
-    const std::string result = worker->OutFileName;
-    if (worker->Error || result.empty()) {
-        DeleteJobFile(result);
-        Jobs.ShowError(JobText::ErrorResizing);
-        Engine.Abort = true;
-        return {};
-    }
-    return result;
-}
-
-void TResizeRun::FinalPass(const ResizePlan::TFinal& plan)
-{
-    TFileInfo& in = Engine.InInfo;
-    if (plan.Resample) {
-        // The worker reads size-named RAW files and writes beside them. The user's own file
-        // is first copied into the temporary folder under such a name, so that any input
-        // kind resizes and nothing is ever written next to the user's file.
-        std::string copy;
-        if (!Intermediate) {
-            Engine.OutInfo.ImageType = FileType::RAW;
-            Engine.ScratchOutputs = true;
-            Engine.CopyRegion(0, 0, in.Width, in.Height, TempFolder, JobText::ResizeStepSplit);
-            if (Engine.Abort) {
-                return;
-            }
-            copy = Engine.OutInfo.FileName;
-        }
-        const std::string source = Intermediate ? in.FileName : copy;
-        std::string result;
-        if (!Engine.Abort) {
-            result = ResizeWhole(source, plan.Divider);
-        }
-        DeleteJobFile(copy);
-        if (Intermediate) {
-            DeleteJobFile(in.FileName);
-        }
-        // Abort may also have come while the worker ran (a stop signal of the command line).
-        if (Engine.Abort) {
-            DeleteJobFile(result);
-            return;
-        }
-        in.FileName = result;
-        Engine.CheckRawFile(false);
-        Intermediate = true;
-        if (!in.ImageIsOk) {
-            Engine.Abort = true;
-            DeleteJobFile(result);
-            return;
-        }
-    }
-
-    Jobs.SetOutputOptions(Request.Output, Saved.FileName);
-    Engine.ScratchOutputs = false;
-    if (!Engine.Abort) {
-        Engine.CopyRegion(0, 0, in.Width, in.Height, OutFolder, JobText::ResizeStepFinal);
-    }
-    if (Intermediate) {
-        DeleteJobFile(in.FileName);
-    }
-    Engine.InInfo = Saved;
 }
 
 void TResizeRun::DeleteJobFile(const std::string& path) const
@@ -447,14 +161,6 @@ void TResizeRun::CleanTempFolder()
     ReleaseTemporaryName(OutFolder);
     TempFolder.clear();
 }
-
-bool TResizeRun::AllSlotsEmpty() const
-{
-    return std::all_of(
-        Pool.begin(), Pool.end(), [](const TSlot& slot) { return slot.Worker == nullptr; });
-}
-
-} // namespace
 
 TJobResult TJobs::RunResize(const TResizeRequest& request)
 {

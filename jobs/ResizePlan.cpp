@@ -115,4 +115,29 @@ TFinal PlanFinal(uint32_t tileWidth, uint32_t width, uint32_t height, uint32_t t
     return plan;
 }
 
+TStep NextStep(uint32_t width, uint32_t height, uint32_t targetWidth, uint32_t targetHeight,
+    uint32_t stepping, bool exactPassDone)
+{
+    TStep step;
+    step.Pass = PlanPass(width, height, targetWidth, targetHeight);
+    if (step.Pass.Tiling()) {
+        step.Tiling = true;
+        step.Divider = TilingDivider(width, targetWidth, stepping);
+        return step;
+    }
+    const TFinal plan = PlanFinal(step.Pass.TileWidth, width, height, targetWidth);
+    step.Divider = plan.Divider;
+    if (plan.Resample && !exactPassDone && !FitsOneWorker(width, height)) {
+        // A long side near its target would put the whole image into one worker: the exact
+        // ratio is applied tile by tile instead, once; the step after it finds the image at
+        // its size.
+        step.Tiling = true;
+        step.Exact = true;
+        step.Pass = TileGrid(width, height);
+        return step;
+    }
+    step.Resample = plan.Resample;
+    return step;
+}
+
 } // namespace ResizePlan

@@ -84,4 +84,23 @@ struct TFinal {
 /// either side would change by more than 100 pixels. targetWidth must be > 0.
 TFinal PlanFinal(uint32_t tileWidth, uint32_t width, uint32_t height, uint32_t targetWidth);
 
+/// What the job does next with the current image.
+struct TStep {
+    /// A tiling pass with Pass's grid and Divider follows; otherwise the final pass.
+    bool Tiling = false;
+    /// The tiling pass applies the exact ratio, because the image is near its target but
+    /// larger than one worker takes (it happens once per run).
+    bool Exact = false;
+    TPass Pass; ///< the grid of a tiling pass; the near-target grid of the final pass
+    long double Divider = 1.0L; ///< of the tiling pass, or of the final pass's worker
+    bool Resample = false; ///< final pass: one worker resamples the whole image
+};
+
+/// The next step for the current image width x height: a tiling pass while the grid says so,
+/// else the exact ratio tile by tile once (exactPassDone false) when the final pass would
+/// resample an image larger than one worker takes, else the final pass. stepping is the
+/// SteppingWidth; targetWidth must be > 0.
+TStep NextStep(uint32_t width, uint32_t height, uint32_t targetWidth, uint32_t targetHeight,
+    uint32_t stepping, bool exactPassDone);
+
 } // namespace ResizePlan

@@ -1,6 +1,7 @@
 // The Resize job end to end on thin images (one side at least 10000 pixels, the other small):
 // tiling and final passes with both methods, 8 and 16 bits, RAW, TIFF and KRO inputs, the
-// refusals before any file is written, worker failures, abort at every step, and pause.
+// refusals before any file is written, worker failures and abort at every step (pause and the
+// pipeline's threads: ResizePipelineTest.cpp).
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
@@ -132,17 +133,6 @@ struct TResizeFixture {
         Request.Width = width;
         Request.Fast = fast;
         Result = Jobs.RunResize(Request);
-    }
-
-    /// The run's own temporary folder (with its separator); "" while there is none.
-    std::string TempFolder() const
-    {
-        for (const std::string& name : OutDir.Names()) {
-            if (name.rfind(kTemp + ".", 0) == 0) {
-                return OutDir.File(name) + "/";
-            }
-        }
-        return {};
     }
 
     /// The user's file is untouched, alone in its folder, and the window's input again.
@@ -406,18 +396,23 @@ TEST(ResizeJobRun, AbortAtAnyStepLeavesNothingBehind)
         const char* name;
         TInputKind kind;
         uint32_t width;
+        int64_t target;
+        bool fast;
         const char* caption; ///< the step during which Abort is confirmed
-        bool panelVisible; ///< false: while the final worker runs, without a panel
         int look; ///< at this call of ProcessMessages within the step
     };
+    // 20000 x 100 to 1000: a tiling pass into the intermediate, then the final worker into the
+    // output; to 2000 (fast), the tiling pass writes the output itself.
     const Case cases[] = {
-        { "split", TInputKind::Raw, 20000, "Step 1/4", true, 2 },
-        { "tile workers", TInputKind::Raw, 20000, "Step 2/4", true, 2 },
-        { "merge", TInputKind::Raw, 20000, "Step 3/4", true, 2 },
-        // Only a stop signal of the command line comes here; the window offers no Abort.
-        { "final worker", TInputKind::Raw, 20000, "Step 3/4", false, 1 },
-        { "final copy", TInputKind::Raw, 20000, "Step 4/4", true, 2 },
-        { "copy of a KRO into the temporary folder", TInputKind::Kro, 10500, "Step 1/4", true, 2 },
+        { "split: input and intermediate opened", TInputKind::Raw, 20000, 1000, false, "Step 1/4",
+            2 },
+        { "tile workers", TInputKind::Raw, 20000, 1000, false, "Step 2/4", 2 },
+        { "merge: the intermediate's last lines", TInputKind::Raw, 20000, 1000, false, "Step 3/4",
+            2 },
+        { "final worker", TInputKind::Raw, 20000, 1000, false, "Step 4/4", 1 },
+        { "tiling pass into the output", TInputKind::Raw, 20000, 2000, true, "Step 4/4", 2 },
+        { "final worker reading a KRO", TInputKind::Kro, 10500, 1000, false, "Step 4/4", 1 },
+        { "final copy", TInputKind::Raw, 20000, 30000, false, "Step 4/4", 2 },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -427,8 +422,7 @@ TEST(ResizeJobRun, AbortAtAnyStepLeavesNothingBehind)
         int calls = 0;
         bool aborted = false;
         f.Host.OnProcessMessages = [&] {
-            if (aborted || f.Host.LastCaption != c.caption
-                || f.Host.ProgressVisible != c.panelVisible) {
+            if (aborted || f.Host.LastCaption != c.caption || !f.Host.ProgressVisible) {
                 return;
             }
             if (++calls == c.look) {
@@ -436,7 +430,7 @@ TEST(ResizeJobRun, AbortAtAnyStepLeavesNothingBehind)
                 f.Jobs.ConfirmAbort(true);
             }
         };
-        f.Resize(1000, false);
+        f.Resize(c.target, c.fast);
 
         EXPECT_TRUE(aborted);
         EXPECT_EQ(std::vector<std::string> {}, f.Host.Errors);
@@ -448,61 +442,6 @@ TEST(ResizeJobRun, AbortAtAnyStepLeavesNothingBehind)
             EXPECT_TRUE(Contains(f.Host.Statuses, JobText::KillingProcesses));
         }
     }
-}
-
-TEST(ResizeJobRun, PauseHoldsTheTileCycles)
-{
-    TResizeFixture f;
-    f.SelectInput(TInputKind::Raw, RegionImage(20000, 100, 8, 3));
-    std::string temp;
-    enum class TStage { Before, Paused, Continued } stage = TStage::Before;
-    size_t positionsAtPause = 0;
-    int tileLooks = 0;
-    int pausedLooks = 0;
-    bool resultSeenWhilePaused = false;
-    f.Host.OnProcessMessages = [&] {
-        if (stage == TStage::Before) {
-            // The step's first look is its first status line, the second the gauge's move
-            // right after the first worker started: Pause is clicked there.
-            if (f.Host.LastCaption == JobText::ResizeStepTiles && f.Host.ProgressVisible
-                && ++tileLooks == 2) {
-                f.Jobs.TogglePause();
-                stage = TStage::Paused;
-            }
-            return;
-        }
-        if (stage != TStage::Paused) {
-            return;
-        }
-        if (++pausedLooks == 1) {
-            positionsAtPause = f.Host.Positions.size();
-            temp = f.TempFolder();
-        }
-        const std::string firstTile = temp + "pano_10000X100_x1y1.raw";
-        const std::string firstResult = temp + "pano_1000X10_x1y1.raw";
-        const std::string secondResult = temp + "pano_1000X10_x2y1.raw";
-        ++pausedLooks;
-        // The running worker goes on; nothing is collected and nothing new starts.
-        EXPECT_EQ(positionsAtPause, f.Host.Positions.size());
-        EXPECT_TRUE(FileExists(firstTile));
-        EXPECT_FALSE(FileExists(secondResult));
-        if (FileExists(firstResult)) {
-            resultSeenWhilePaused = true;
-        }
-        // Continue a few looks after the worker's result is there (or give up waiting).
-        if ((resultSeenWhilePaused && pausedLooks >= 4) || pausedLooks > 400) {
-            f.Jobs.TogglePause();
-            stage = TStage::Continued;
-        }
-    };
-    f.Resize(1000, false);
-
-    EXPECT_EQ(TStage::Continued, stage);
-    EXPECT_TRUE(resultSeenWhilePaused);
-    EXPECT_EQ((std::vector<bool> { true, false }), f.Host.PausedStates);
-    EXPECT_EQ(TOutcome::Done, f.Result.Outcome);
-    EXPECT_EQ(std::vector<std::string> { "pano.tif" }, f.OutDir.Names());
-    f.ExpectInputUnchanged();
 }
 
 TEST(ResizeJobRun, EachRunHasATemporaryFolderOfItsOwn)

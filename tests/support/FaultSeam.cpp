@@ -51,6 +51,7 @@ int TFaultSeam::CountOf(TFaultKind kind) const
 
 bool TFaultSeam::Fails(int& counter, int failAt)
 {
+    const std::lock_guard<std::mutex> lock(FLock);
     ++counter;
     const bool hit = failAt > 0 && (counter == failAt || (FailFollowing && counter > failAt));
     Hits += hit ? 1 : 0;

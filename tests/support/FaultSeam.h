@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cerrno>
+#include <mutex>
 
 #include "engine/IoSeam.h"
 
@@ -64,9 +65,13 @@ public:
     int Rename(const char* from, const char* to, bool noReplace) override;
 
 private:
+    /// Counts a call and tells whether it fails. Calls come from several threads at once (a
+    /// resize reads, resizes and writes on threads of its own): the count is taken under a lock.
     bool Fails(int& counter, int failAt);
     /// For a transfer: the count to move, or 0 when the call fails (errno set).
     size_t Transfer(int& counter, int failAt, size_t count);
+
+    std::mutex FLock;
 };
 
 /// Installs a seam for the lifetime of the installer.

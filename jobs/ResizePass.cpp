@@ -1,0 +1,241 @@
+// One streamed pass of the Resize job: the grid, the workers of each band between the reader
+// and the writer, and the news of their ends for the job's thread.
+#include "jobs/ResizePass.h"
+
+#include <algorithm>
+#include <new>
+
+#include "resample/PixelMath.h"
+#include "resample/RowResampler.h"
+
+namespace {
+
+/// Threads that compute one tile's rows: every core when a band has one tile, else one each, so
+/// that the tiles of a band share the cores.
+unsigned ThreadsPerTile(size_t columns)
+{
+    return columns == 1 ? 0u : 1u;
+}
+
+/// The lines of a band its tiles need: those under the rows' kernel (filtered) or taken by some
+/// destination row (nearest). Every tile of a band has the band's height, so the answer holds
+/// for all of them. False when the tile cannot be resized.
+bool NeededLines(const TRowResizeSpec& tile, std::vector<uint8_t>& needed)
+{
+    TRowResizeSpec spec = tile;
+    spec.Threads = 1;
+    TRowResampler probe;
+    if (!probe.Open(spec, [](int32_t, const uint8_t*) { return true; })) {
+        return false;
+    }
+    needed.assign(size_t(spec.Height), 0);
+    for (int32_t y = 0; y < spec.Height; ++y) {
+        needed[size_t(y)] = probe.RowNeeded(y) ? 1 : 0;
+    }
+    return true;
+}
+
+} // namespace
+
+TResizePass::~TResizePass()
+{
+    Stop();
+    FTiles.clear(); // each worker's destructor waits for its thread
+    End();
+}
+
+bool TResizePass::Plan(
+    const TFileInfo& input, const ResizePlan::TPass& grid, long double divider, bool fast)
+{
+    FInput = input;
+    FInput.ScanLine = nullptr;
+    FDivider = divider;
+    FFast = fast;
+    FFormat = input.Bits == 16 ? R16G16B16 : R8G8B8;
+    FPixelBytes = input.Bits == 16 ? 6 : 3;
+    FColumns.clear();
+    FBands.clear();
+    FNewWidth = FNewHeight = 0;
+    if (grid.TileWidth == 0 || grid.TileHeight == 0 || input.Width == 0 || input.Height == 0) {
+        return false;
+    }
+    TRoundToNearestScope rounding;
+    for (uint32_t left = 0; left < input.Width; left += grid.TileWidth) {
+        TColumn column;
+        column.Left = left;
+        column.Width = std::min(grid.TileWidth, input.Width - left);
+        column.NewWidth = uint32_t(DividedSide(column.Width, divider));
+        if (column.NewWidth == 0) {
+            return false;
+        }
+        FNewWidth += column.NewWidth;
+        FColumns.push_back(column);
+    }
+    for (uint32_t top = 0; top < input.Height; top += grid.TileHeight) {
+        TBand band;
+        band.Top = top;
+        band.Height = std::min(grid.TileHeight, input.Height - top);
+        band.NewHeight = uint32_t(DividedSide(band.Height, divider));
+        if (band.NewHeight == 0) {
+            return false;
+        }
+        FNewHeight += band.NewHeight;
+        FBands.push_back(band);
+    }
+    try {
+        FTiles.clear();
+        FTiles.resize(TileCount());
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+bool TResizePass::OpenInput()
+{
+    TRoundToNearestScope rounding;
+    std::vector<TFeedBand> bands;
+    try {
+        for (const TBand& band : FBands) {
+            TRowResizeSpec spec;
+            if (!TileResizeSpec(int32_t(FColumns.front().Width), int32_t(band.Height), FFormat,
+                    FDivider, FFast, 1, spec)) {
+                return false;
+            }
+            TFeedBand feed;
+            feed.Top = band.Top;
+            feed.Takers = uint32_t(FColumns.size());
+            if (!NeededLines(spec, feed.Needed)) {
+                return false;
+            }
+            bands.push_back(std::move(feed));
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return FFeed.Open(FInput, std::move(bands));
+}
+
+bool TResizePass::Start(TMergeTarget& target)
+{
+    std::vector<TMergeBand> bands;
+    try {
+        for (const TBand& band : FBands) {
+            TMergeBand merge;
+            merge.Rows = band.NewHeight;
+            uint32_t left = 0;
+            for (const TColumn& column : FColumns) {
+                merge.Left.push_back(left);
+                merge.Width.push_back(column.NewWidth);
+                left += column.NewWidth;
+            }
+            bands.push_back(std::move(merge));
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return FMerge.Open(target, FNewWidth, FInput.Bits, std::move(bands)) && FMerge.Start()
+        && FFeed.Start();
+}
+
+bool TResizePass::StartBand(size_t band)
+{
+    const TBand& b = FBands[band];
+    for (size_t c = 0; c < FColumns.size(); ++c) {
+        const size_t index = band * FColumns.size() + c;
+        TTile& tile = FTiles[index];
+        const TColumn column = FColumns[c];
+        tile.Sequence = FFeed.FirstOfBand(band);
+        const size_t offset = size_t(column.Left) * FPixelBytes;
+        const size_t bytes = size_t(column.Width) * FPixelBytes;
+        // The worker calls both on its own thread, the source for the needed rows in order.
+        TRowSource source = [this, index, offset, bytes, top = b.Top](int32_t y, uint8_t* row) {
+            TTile& t = FTiles[index];
+            return FFeed.Take(t.Sequence++, top + uint32_t(y), offset, bytes, row);
+        };
+        TRowSink sink = [this, band, c, last = b.NewHeight - 1](int32_t y, const uint8_t* row) {
+            const bool put = FMerge.Put(band, c, uint32_t(y), row);
+            if (!put || uint32_t(y) == last) {
+                Notify();
+            }
+            return put;
+        };
+        try {
+            tile.Worker = std::make_unique<TRawResize>();
+            tile.Worker->InitRows(int32_t(column.Width), int32_t(b.Height), FFormat, FDivider,
+                FFast, std::move(source), std::move(sink));
+            tile.Worker->Threads = ThreadsPerTile(FColumns.size());
+        } catch (const std::bad_alloc&) {
+            tile.Worker.reset();
+            return false;
+        }
+        if (!tile.Worker->Start()) {
+            // An unstarted worker never finishes: it must not be waited for.
+            tile.Worker.reset();
+            return false;
+        }
+    }
+    return true;
+}
+
+void TResizePass::Notify()
+{
+    {
+        std::lock_guard<std::mutex> lock(FLock);
+        FNewsPending = true;
+    }
+    FNews.notify_all();
+}
+
+void TResizePass::Wait(std::chrono::milliseconds timeout)
+{
+    std::unique_lock<std::mutex> lock(FLock);
+    FNews.wait_for(lock, timeout, [this] { return FNewsPending; });
+    FNewsPending = false;
+}
+
+bool TResizePass::TileFinished(size_t tile)
+{
+    TTile& t = FTiles[tile];
+    if (!t.Worker || !t.Worker->Finished()) {
+        return false;
+    }
+    t.Worker->WaitFor();
+    return true;
+}
+
+bool TResizePass::TileFailed(size_t tile) const
+{
+    const TTile& t = FTiles[tile];
+    return t.Worker && t.Worker->Finished() && t.Worker->Error;
+}
+
+std::string TResizePass::TileErrorText(size_t tile) const
+{
+    const TTile& t = FTiles[tile];
+    return t.Worker ? t.Worker->ErrorText : std::string();
+}
+
+bool TResizePass::WorkersEnded()
+{
+    for (TTile& t : FTiles) {
+        if (t.Worker && !t.Worker->Finished()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void TResizePass::Stop()
+{
+    FFeed.Stop();
+    FMerge.Stop();
+    Notify();
+}
+
+void TResizePass::End()
+{
+    FFeed.Join();
+    FMerge.Join();
+    FFeed.Close();
+}
