@@ -19,6 +19,7 @@
 #include "engine/TiffMetadata.h"
 #include "jobs/Derived.h"
 #include "jobs/JobTexts.h"
+#include "jobs/OutputNames.h"
 #include "jobs/TavmorJobs.h"
 #include "jobs/TileSet.h"
 
@@ -189,8 +190,7 @@ void NoteDrops(TRun& run, const std::string& file)
     if (!found.Format || run.Host.Quiet()) {
         return;
     }
-    TWriteOptions options;
-    static_cast<TTiffWriteOptions&>(options) = run.Output.Tiff;
+    const TWriteOptions options = WriteOptionsOf(run.Output);
     const bool tiff = found.Format->Type == FileType::TIF;
     if (!run.AlphaNoted && run.Engine.InInfo.Channels == 4
         && OutputChannelsOf(*found.Format, 4, options) < 4) {

@@ -66,9 +66,7 @@ void TJobs::SetOutputOptions(
     Engine.OutInfo.ImageType = found.Format ? found.Format->Type : FileType::NV;
     Engine.Lzw = found.Kind && found.Kind->Compression == TCompression::Lzw;
     Engine.ExactOutputName = output.Name;
-    TWriteOptions options;
-    static_cast<TTiffWriteOptions&>(options) = output.Tiff;
-    options.Compression = found.Kind ? found.Kind->Compression : TCompression::None;
+    TWriteOptions options = WriteOptionsOf(output);
     // Only a TIFF input holds metadata to keep; a crop, a tile or a resized image is no longer
     // the whole picture the Orientation turned.
     if (options.KeepMetadata && !metadataSource.empty()

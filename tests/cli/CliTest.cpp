@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/CliExpect.h"
+#include "cli/CliFiles.h"
 #include "cli/TavmorProcess.h"
 #include "support/TestImages.h"
 
@@ -447,22 +448,8 @@ TEST(CliSignals, StopSignalAbortsAndLeavesNoOutput)
     for (const int signal : { SIGINT, SIGTERM, SIGHUP, SIGPIPE }) {
         SCOPED_TRACE(signal);
         TTempDir dir;
-        // Large enough to be still running when the signal comes: written as plain bytes,
-        // the pattern does not matter here.
-        const uint32_t width = 3000;
-        const uint32_t height = 6000;
-        const std::string input =
-            dir.File("big_" + std::to_string(width) + "X" + std::to_string(height) + ".raw");
-        {
-            std::ofstream out(input, std::ios::binary);
-            std::vector<char> line(size_t { width } * 3);
-            for (uint32_t y = 0; y < height; ++y) {
-                for (size_t i = 0; i < line.size(); ++i) {
-                    line[i] = static_cast<char>((i + y) * 31);
-                }
-                out.write(line.data(), static_cast<std::streamsize>(line.size()));
-            }
-        }
+        // Large enough to be still running when the signal comes.
+        const std::string input = WriteRawInput(dir, "big", 3000, 6000);
         TTavmorProcess process({ "convert", input, "--format", "tif-lzw" });
         // The output has no name until it is complete: wait until the run has read a part of
         // its input instead.
