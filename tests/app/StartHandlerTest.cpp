@@ -27,17 +27,6 @@ struct TStartFixture : TJobsFixture {
     TStartHandler Start { Jobs, Values };
 };
 
-/// Names of the entries of a folder, sorted.
-std::vector<std::string> NamesIn(const std::string& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // ---- Start handler ----
 
 TEST(StartHandler, MissingBrowseFolderRunsNothing)
