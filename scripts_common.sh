@@ -1,7 +1,7 @@
 # Shared by run.sh and test.sh: installs the Debian packages the build needs when missing.
 # shellcheck shell=bash
 
-TAVMOR_PACKAGES=(cmake g++ make pkg-config libtiff-dev libgtest-dev libgmock-dev libcli11-dev
+TAVMOR_PACKAGES=(cmake g++ make pkg-config libtiff-dev zlib1g-dev libgtest-dev libgmock-dev libcli11-dev
     libbenchmark-dev qt6-base-dev xvfb xauth clang-format clang-14 libclang-rt-14-dev)
 
 tavmor_install_packages() {

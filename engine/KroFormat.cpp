@@ -145,6 +145,10 @@ const TFormat& KroFormatRow()
         .MakeReader = [] { return std::unique_ptr<TLineReader>(new TKroLineReader()); },
         .MakeWriter = [] { return std::unique_ptr<TLineWriter>(new TKroLineWriter()); },
         .OutputKinds = { { "kro", "KRO", TCompression::None } },
+        .CheckWholeRead =
+            [](const TFileInfo& info, std::string& reason) {
+                return HoldsAllLines(info, kKroHeaderSize, reason);
+            },
     };
     return kRow;
 }
