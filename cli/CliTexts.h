@@ -7,6 +7,7 @@ inline constexpr const char* Description =
     "Tavmor Tools 2.1.0: convert, crop, resize, split and merge very large images";
 // Errors of the command line itself, each followed by the name concerned
 inline constexpr const char* NoSuchFile = "No such file: ";
+inline constexpr const char* NotARegularFile = "Not a regular file: ";
 inline constexpr const char* RawSizeMismatch = "The RAW size and bits do not match the size of ";
 // Two inputs of one call that would write one output: SameOutput + name + From + first + And +
 // second
@@ -32,7 +33,8 @@ inline constexpr const char* HelpResize = "Shrink images to a width, keeping the
 inline constexpr const char* HelpFiles = "Input image files";
 inline constexpr const char* HelpFile = "Input image file";
 inline constexpr const char* HelpTiles = "Tile files (names ending in _x<column>y<row>)";
-inline constexpr const char* HelpJson = "One JSON object per file on standard output";
+inline constexpr const char* HelpJson =
+    "A JSON object on standard output (an array of them for several files)";
 inline constexpr const char* HelpFormat = "Output format (default tif)";
 inline constexpr const char* HelpOut = "Output folder (default: the input's folder)";
 inline constexpr const char* HelpYes = "Overwrite existing output files";

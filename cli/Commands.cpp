@@ -9,6 +9,8 @@
 #include "cli/NameClash.h"
 #include "cli/StopSignals.h"
 #include "engine/Formats.h"
+#include "engine/InputCheck.h"
+#include "engine/ReadCheck.h"
 #include "engine/TavmorManager.h"
 #include "engine/TavmorUtils.h"
 #include "jobs/Derived.h"
@@ -45,11 +47,23 @@ struct TStopSignalsScope {
     TStopSignalsScope& operator=(const TStopSignalsScope&) = delete;
 };
 
+/// Refuses a path that names no regular file: a missing one, a folder, a FIFO or a device.
+bool RefusedAsNoFile(TRun& run, const std::string& file)
+{
+    if (FileExists(file)) {
+        return false;
+    }
+    const std::string problem = InputFileProblem(file);
+    run.Host.NoteDetail(file, problem);
+    run.Host.PrintLine(
+        (problem == kNotARegularFile ? CliText::NotARegularFile : CliText::NoSuchFile) + file);
+    return true;
+}
+
 /// The window's selection of one input file, for a file named on the command line.
 bool SelectInput(TRun& run, const std::string& file)
 {
-    if (!FileExists(file)) {
-        run.Host.PrintLine(CliText::NoSuchFile + file);
+    if (RefusedAsNoFile(run, file)) {
         return false;
     }
     if (!HasSupportedExt(file)) {
@@ -91,24 +105,85 @@ void PrintInfoBox(const std::string& file, const TFileInfo& in)
     std::fputs(text.c_str(), stdout);
 }
 
-void PrintInfoJson(const std::string& file, const TFileInfo& in, bool valid)
+/// One file's JSON object; reason only for an invalid file. Several files make one array,
+/// which RunRequest closes: index and count place the object in it.
+void PrintInfoJson(const std::string& file, const TFileInfo& in, bool valid,
+    const std::string& reason, size_t index, size_t count)
 {
-    const std::string text = "{\"file\":" + JsonString(file) + ",\"type\":"
-        + JsonString(in.ImageTypeDesc) + ",\"file_size\":" + std::to_string(FileSizeOf(file))
+    std::string text = count > 1 ? (index == 0 ? "[" : ",\n") : "";
+    text += "{\"file\":" + JsonString(file) + ",\"type\":" + JsonString(in.ImageTypeDesc)
+        + ",\"file_size\":" + std::to_string(FileSizeOf(file))
         + ",\"width\":" + std::to_string(in.Width) + ",\"height\":" + std::to_string(in.Height)
         + ",\"bits\":" + std::to_string(in.Bits) + ",\"channels\":" + std::to_string(in.Channels)
-        + ",\"valid\":" + (valid ? "true" : "false") + "}\n";
+        + ",\"valid\":" + (valid ? "true" : "false")
+        + (valid ? "" : ",\"reason\":" + JsonString(reason)) + "}";
+    text += count > 1 ? "" : "\n";
     std::fputs(text.c_str(), stdout);
 }
 
-int RunInfo(TRun& run, const std::string& file)
+/// The terminal's dialogs, keeping the last text shown and the reason noted for it, so that
+/// `info --json` can say why a file is not valid.
+class TNotingDialogs final : public TEngineDialogs {
+public:
+    explicit TNotingDialogs(TCliHost& host)
+        : FHost(host)
+    {
+    }
+    void ShowMessage(const std::string& text) override
+    {
+        Keep(text);
+        FHost.ShowMessage(text);
+    }
+    void ShowErrorDialog(const std::string& text) override
+    {
+        Keep(text);
+        FHost.ShowErrorDialog(text);
+    }
+    bool AskYesNo(const std::string& text) override { return FHost.AskYesNo(text); }
+    bool AskRawParameters(int64_t fileSize, uint32_t width, uint32_t height, uint8_t bits,
+        TRawParameters& answer) override
+    {
+        return FHost.AskRawParameters(fileSize, width, height, bits, answer);
+    }
+    bool ReplaceAgreed() const override { return FHost.ReplaceAgreed(); }
+    void NoteDetail(const std::string& file, const std::string& reason) override
+    {
+        FNoted = reason;
+        FHost.NoteDetail(file, reason);
+    }
+    /// The last text shown, followed by the reason noted before it ("" when none was shown).
+    const std::string& Last() const { return FLast; }
+
+private:
+    void Keep(const std::string& text)
+    {
+        FLast = FNoted.empty() ? text : text + ": " + FNoted;
+        FNoted.clear();
+    }
+
+    TCliHost& FHost;
+    std::string FLast;
+    std::string FNoted;
+};
+
+int RunInfo(TRun& run, const std::string& file, size_t index, size_t count)
 {
     // A fresh record, so that nothing of the previous file shows for one the probe refuses.
     run.Jobs.ClearInput();
-    const bool valid = SelectInput(run, file);
-    if (run.Request.Json) {
-        PrintInfoJson(file, run.Engine.InInfo, valid);
+    TNotingDialogs dialogs(run.Host);
+    run.Engine.Dialogs = &dialogs;
+    bool valid = SelectInput(run, file);
+    run.Engine.Dialogs = &run.Host;
+    std::string reason = dialogs.Last();
+    if (!FileExists(file)) {
+        reason = InputFileProblem(file);
     } else if (valid) {
+        // Valid only when every line can be read, as far as the headers and the length tell.
+        valid = CheckWholeRead(run.Engine.InInfo, reason);
+    }
+    if (run.Request.Json) {
+        PrintInfoJson(file, run.Engine.InInfo, valid, reason, index, count);
+    } else if (run.Engine.InInfo.ImageIsOk) {
         PrintInfoBox(file, run.Engine.InInfo);
     }
     std::fflush(stdout);
@@ -152,8 +227,7 @@ int RunOnFile(TRun& run, const std::string& file)
 int RunMergeOf(TRun& run, const std::vector<std::string>& tiles)
 {
     for (const std::string& tile : tiles) {
-        if (!FileExists(tile)) {
-            run.Host.PrintLine(CliText::NoSuchFile + tile);
+        if (RefusedAsNoFile(run, tile)) {
             return kExitFailed;
         }
     }
@@ -265,13 +339,18 @@ int RunRequest(const TCliRequest& request)
     if (request.Command == TCommand::Merge) {
         status = RunMergeOf(run, request.Files);
     } else {
-        for (const std::string& file : request.Files) {
-            if (StopRequested()) {
-                break;
-            }
-            const int fileStatus =
-                request.Command == TCommand::Info ? RunInfo(run, file) : RunOnFile(run, file);
+        const size_t count = request.Files.size();
+        size_t done = 0;
+        for (; done < count && !StopRequested(); ++done) {
+            const std::string& file = request.Files[done];
+            const int fileStatus = request.Command == TCommand::Info
+                ? RunInfo(run, file, done, count)
+                : RunOnFile(run, file);
             status = std::max(status, fileStatus);
+        }
+        if (request.Command == TCommand::Info && request.Json && count > 1 && done > 0) {
+            std::fputs("]\n", stdout);
+            std::fflush(stdout);
         }
     }
     return StopRequested() ? kExitSignalBase + StopSignal() : status;

@@ -200,27 +200,53 @@ TEST_F(CliTest, InfoPrintsTheInformationBox)
         r.Out);
 }
 
-TEST_F(CliTest, InfoJsonOneObjectPerFile)
+TEST_F(CliTest, InfoJsonOneArrayForSeveralFilesWithTheReasonOfTheInvalidOnes)
 {
     const std::string odd = Dir.File("q\"uote\\back\tslash.tif");
     const std::string missing = Dir.File("none.raw");
-    const TTavmorResult r = RunTavmor({ "info", "--json", Photo, odd, missing });
+    const std::string folder = Dir.File("folder.tif");
+    std::filesystem::create_directory(folder);
+    // A KRO whose header promises three lines where the file holds two.
+    const std::string shortKro = Dir.File("short.kro");
+    std::vector<uint8_t> kro = KroHeader(2, 3, 8, 4);
+    kro.resize(kro.size() + 2 * 8, 7);
+    ASSERT_TRUE(WriteBytes(shortKro, kro));
+    const TTavmorResult r = RunTavmor({ "info", "--json", Photo, odd, missing, folder, shortKro });
 
     EXPECT_EQ(1, r.ExitCode);
     const std::string size = std::to_string(std::filesystem::file_size(Photo));
-    const std::string folder = Dir.Path();
-    EXPECT_EQ("{\"file\":\"" + Photo + "\",\"type\":\"TIF\",\"file_size\":" + size
-            + ",\"width\":7,\"height\":5,\"bits\":8,\"channels\":3,\"valid\":true}\n"
+    const std::string dir = Dir.Path();
+    EXPECT_EQ("[{\"file\":\"" + Photo + "\",\"type\":\"TIF\",\"file_size\":" + size
+            + ",\"width\":7,\"height\":5,\"bits\":8,\"channels\":3,\"valid\":true},\n"
               "{\"file\":\""
-            + folder
+            + dir
             + "q\\\"uote\\\\back\\tslash.tif\",\"type\":\"\",\"file_size\":-1,\"width\":0,"
-              "\"height\":0,\"bits\":0,\"channels\":0,\"valid\":false}\n"
+              "\"height\":0,\"bits\":0,\"channels\":0,\"valid\":false,"
+              "\"reason\":\"No such file or directory\"},\n"
               "{\"file\":\""
             + missing
             + "\",\"type\":\"\",\"file_size\":-1,\"width\":0,\"height\":0,\"bits\":0,"
-              "\"channels\":0,\"valid\":false}\n",
+              "\"channels\":0,\"valid\":false,\"reason\":\"No such file or directory\"},\n"
+              "{\"file\":\""
+            + folder
+            + "\",\"type\":\"\",\"file_size\":0,\"width\":0,\"height\":0,\"bits\":0,"
+              "\"channels\":0,\"valid\":false,\"reason\":\"not a regular file\"},\n"
+              "{\"file\":\""
+            + shortKro
+            + "\",\"type\":\"KRO\",\"file_size\":36,\"width\":2,\"height\":3,\"bits\":8,"
+              "\"channels\":4,\"valid\":false,\"reason\":\"the file holds 2 of its 3 lines\"}]\n",
         r.Out);
-    EXPECT_EQ("No such file: " + odd + "\nNo such file: " + missing + "\n", r.Err);
+    EXPECT_EQ("No such file: " + odd + "\nNo such file: " + missing
+            + "\nNot a regular file: " + folder + "\n",
+        r.Err);
+
+    // One file: one object, as before.
+    const TTavmorResult one = RunTavmor({ "info", "--json", shortKro });
+    EXPECT_EQ(1, one.ExitCode);
+    EXPECT_EQ("{\"file\":\"" + shortKro
+            + "\",\"type\":\"KRO\",\"file_size\":36,\"width\":2,\"height\":3,\"bits\":8,"
+              "\"channels\":4,\"valid\":false,\"reason\":\"the file holds 2 of its 3 lines\"}\n",
+        one.Out);
 }
 
 TEST_F(CliTest, RawSizeAndBitsAnswerTheRawQuestion)
