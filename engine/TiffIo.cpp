@@ -167,7 +167,7 @@ toff_t SizeProc(thandle_t h)
         (void)FlushPending(FdOf(h));
     }
     struct stat st { };
-    if (fstat(FdOf(h).Fd, &st) != 0) {
+    if (IoSeam().FStat(FdOf(h).Fd, &st) != 0) {
         return 0;
     }
     return static_cast<toff_t>(st.st_size);
