@@ -152,6 +152,7 @@ bool TImageOutput::Open(const std::string& stem, uint32_t width, uint32_t height
     Discard();
     FFinished = false;
     FFinishedOk = true;
+    FWriterError = 0;
     FOpenFailure.clear();
     FInfo = TFileInfo {};
     FInfo.ImageType = spec.Type;
@@ -278,7 +279,7 @@ bool TImageOutput::Finish()
 bool TImageOutput::Park()
 {
     const bool ok = Finish() && FGuard.Park();
-    FWriter.reset();
+    DropWriter();
     ReleaseBuffer();
     return ok;
 }
@@ -290,7 +291,7 @@ TCommitResult TImageOutput::Commit()
         return TCommitResult::Failed;
     }
     const TCommitResult result = FGuard.Commit();
-    FWriter.reset();
+    DropWriter();
     ReleaseBuffer();
     return result;
 }
@@ -299,7 +300,7 @@ void TImageOutput::Discard()
 {
     if (FWriter) {
         (void)Finish();
-        FWriter.reset();
+        DropWriter();
     }
     FGuard.Discard();
     ReleaseBuffer();
@@ -312,8 +313,17 @@ void TImageOutput::ReleaseBuffer()
     FInfo.ScanLine = nullptr;
 }
 
+void TImageOutput::DropWriter()
+{
+    // Its error outlives it: a failed Commit or Park is reported after the writer is gone.
+    if (FWriter && FWriterError == 0) {
+        FWriterError = FWriter->Error();
+    }
+    FWriter.reset();
+}
+
 int TImageOutput::Error() const
 {
-    const int writer = FWriter ? FWriter->Error() : 0;
+    const int writer = FWriter ? FWriter->Error() : FWriterError;
     return writer != 0 ? writer : FGuard.Error();
 }

@@ -106,6 +106,7 @@ public:
 
 private:
     void ReleaseBuffer();
+    void DropWriter();
 
     TFileInfo FInfo;
     TOutputCommit FGuard;
@@ -115,6 +116,7 @@ private:
     bool FFinished = false;
     bool FFinishedOk = true;
     std::string FOpenFailure;
+    int FWriterError = 0; ///< the writer's error, kept when the writer is let go
 };
 
 /// The system's words for an errno value ("No space left on device").

@@ -49,6 +49,11 @@ void ProbeRaw(TFileInfo& info, TEngineDialogs& dialogs, bool askUser)
         depth = answer.Bits == 8 || answer.Bits == 16 ? answer.Bits : 0;
     }
     if (width == 0 || height == 0 || depth == 0) {
+        const std::string size = std::to_string(info.FileSize) + " bytes";
+        dialogs.NoteDetail(info.FileName,
+            width == 0 || height == 0 ? "no size in the name (NAME_WIDTHxHEIGHT.raw)"
+                                      : std::to_string(width) + " x " + std::to_string(height)
+                    + " pixels of 8 or 16 bits do not make " + size);
         dialogs.ShowMessage(EngineText::InvalidRawSize);
         return;
     }
