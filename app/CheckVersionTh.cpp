@@ -76,6 +76,8 @@ bool TCheckVersion::AnswerNamesOtherVersion(const QByteArray& answer, const QStr
 void TCheckVersion::run()
 {
     NewVersion = false;
+    // Failed until a server has answered with a success status.
+    Failed = true;
     AnswerBytesRead = 0;
 
     const QUrl url(ServerUrl + RequestPathAndQuery(), QUrl::StrictMode);
@@ -146,6 +148,7 @@ void TCheckVersion::run()
     }
     AnswerBytesRead = answer.size();
     if (HttpStatus(reply) >= 200 && HttpStatus(reply) < 300) {
+        Failed = false;
         NewVersion = AnswerNamesOtherVersion(answer, CurrVersion);
     }
 }
@@ -203,9 +206,12 @@ void TUpdateCheckController::CheckForUpdatesTimerTimer()
     }
     CheckForUpdatesTimer->stop();
     const bool newVersion = CheckVersionThread->NewVersion;
+    const bool failed = CheckVersionThread->Failed;
     delete CheckVersionThread;
     CheckVersionThread = nullptr;
-    if (newVersion) {
+    if (failed) {
+        Q_EMIT LabelChanged(QString::fromLatin1(DialogText::CouldNotCheck), QColor(Qt::black));
+    } else if (newVersion) {
         Q_EMIT LabelChanged(QString::fromLatin1(DialogText::NewVersionAvailable), QColor(Qt::red));
     } else {
         Q_EMIT LabelChanged(QString::fromLatin1(DialogText::NoNewUpdates), QColor(Qt::black));

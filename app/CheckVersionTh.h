@@ -43,12 +43,15 @@ public:
     QString ServerUrl = QString::fromLatin1(kUpdateServer); ///< set before start
     int TimeoutMs = kCheckTimeoutMs; ///< set before start
     bool NewVersion = false; ///< result; false until finished and on every failure
+    /// True when no answer came: no connection, an HTTP error status, an interrupted
+    /// transfer or the time-out. A server that answers with an empty body has not failed.
+    bool Failed = false;
     qint64 AnswerBytesRead = 0; ///< bytes of the answer's body taken (at most kMaxAnswerBytes)
 
 protected:
     /// Execute: one GET with the program's user agent, redirects followed; any failure
-    /// (connection, HTTP error status, interrupted transfer, time-out) leaves NewVersion
-    /// false and is not reported.
+    /// (connection, HTTP error status, interrupted transfer, time-out) sets Failed and leaves
+    /// NewVersion false.
     void run() override;
 };
 
@@ -77,7 +80,8 @@ public:
     /// A check already running is not restarted; its result replaces the text.
     void Button1Click();
     /// One timer tick: starts a check when none runs, shows the result of a finished one
-    /// (and disables the timer), or does nothing while one runs.
+    /// (and disables the timer), or does nothing while one runs. A check that got no answer
+    /// shows "Could not check for updates" in black, never that there is nothing new.
     void CheckForUpdatesTimerTimer();
 
     /// Shows every LabelChanged on the label: its text, text colour, and visible.

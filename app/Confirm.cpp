@@ -29,6 +29,8 @@ TFrmConfirm::TFrmConfirm(QWidget* parent)
     btNo = new QPushButton(MainText::No, this);
     btNo->setGeometry(233, 92, 96, 28);
     btNo->setAutoDefault(true);
+    btYes->setToolTip(QString::fromLatin1(MainText::TipYes));
+    btNo->setToolTip(QString::fromLatin1(MainText::TipNo));
 
     connect(btYes, &QPushButton::clicked, this, [this] { done(kModalYes); });
     connect(btNo, &QPushButton::clicked, this, [this] { done(kModalNo); });

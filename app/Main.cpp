@@ -25,8 +25,11 @@
 #include <QUrl>
 
 #include "app/CheckVersionTh.h"
+#include "app/CommandLine.h"
+#include "app/MainGeometry.h"
 #include "app/MainTexts.h"
 #include "app/NumberEdit.h"
+#include "app/PanelColours.h"
 #include "app/Progress.h"
 #include "app/Taskbar.h"
 #include "app/WindowDialogs.h"
@@ -36,12 +39,12 @@
 #include "jobs/JobTexts.h"
 #include "jobs/TileSet.h"
 
+using namespace MainGeometry;
+
 namespace {
 
 const QColor kWindowGrey(232, 232, 232);
 const QColor kInfoGrey(216, 216, 216);
-constexpr int kClientWidth = 426;
-constexpr int kClientHeight = 608;
 constexpr int kPanelWidth = 426;
 constexpr int kPanelHeight = 207;
 // Before every tenth dropped item the window repaints once, as a long drop goes on.
@@ -76,14 +79,6 @@ QLabel* MakeLabel(const QString& text, QWidget* parent, const QRect& place,
     label->setGeometry(place);
     label->setAlignment(align);
     return label;
-}
-
-void Fill(QWidget* widget, const QColor& colour)
-{
-    widget->setAutoFillBackground(true);
-    QPalette p = widget->palette();
-    p.setColor(QPalette::Window, colour);
-    widget->setPalette(p);
 }
 
 /// An operation panel with its bold centred title and centred subtitle.
@@ -132,9 +127,11 @@ TFrmMain::TFrmMain(TFrmMainOptions options)
 {
     InitResources();
     setWindowTitle(Q(MainText::Caption));
-    setFixedSize(kClientWidth, kClientHeight);
+    // It opens at its designed size, which is also its smallest (MainLayout.cpp).
+    setMinimumSize(kClientWidth, kClientHeight);
+    resize(kClientWidth, kClientHeight);
     setFont(SansFont(11));
-    Fill(this, kWindowGrey);
+    PaintFixedPanel(this, kWindowGrey);
     setWindowIcon(QIcon(QStringLiteral(":/icons/tavmor-tools.png")));
 
     BuildButtons();
@@ -149,8 +146,10 @@ TFrmMain::TFrmMain(TFrmMainOptions options)
     connect(PProgress->btAbort, &QPushButton::clicked, this, &TFrmMain::btAbortClick);
 
     StatusBar = new QStatusBar(this);
-    StatusBar->setGeometry(0, kClientHeight - 19, kClientWidth, 19);
+    StatusBar->setGeometry(0, kClientHeight - kStatusHeight, kClientWidth, kStatusHeight);
     StatusBar->setSizeGripEnabled(false);
+    SetToolTips();
+    BuildShortcuts();
 
     if (FDialogs == nullptr) {
         FOwnDialogs = std::make_unique<TQtDialogs>(this);
@@ -239,23 +238,23 @@ void TFrmMain::BuildInput()
 {
     PInput = new QWidget(this);
     PInput->setGeometry(0, 80, kClientWidth, 153);
-    Fill(PInput, kWindowGrey);
+    PaintFixedPanel(PInput, kWindowGrey);
 
     lbInputFile = MakeLabel(Q(MainText::InputFile), PInput, QRect(9, 4, 200, 16));
     EditInputFile = new QLineEdit(PInput);
-    EditInputFile->setGeometry(9, 22, 385, 22);
+    EditInputFile->setGeometry(9, 22, kPathFieldWidth, 22);
     EditInputFile->setReadOnly(true);
     EditInputFile->setAcceptDrops(false);
     sbInput = new QPushButton(Q(MainText::Browse), PInput);
-    sbInput->setGeometry(396, 22, 22, 22);
+    sbInput->setGeometry(kBrowseX, 22, 22, 22);
     connect(sbInput, &QPushButton::clicked, this, &TFrmMain::sbInputClick);
 
     Panel4 = new QFrame(PInput);
-    Panel4->setGeometry(9, 56, 408, 78);
+    Panel4->setGeometry(9, 56, kInfoWidth, 78);
     Panel4->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Fill(Panel4, kInfoGrey);
-    auto* header = MakeLabel(Q(MainText::Info), Panel4, QRect(0, 3, 408, 14), Qt::AlignCenter);
-    header->setFont(SansFont(11, true));
+    PaintFixedPanel(Panel4, kInfoGrey);
+    lbInfo = MakeLabel(Q(MainText::Info), Panel4, QRect(0, 3, kInfoWidth, 14), Qt::AlignCenter);
+    lbInfo->setFont(SansFont(11, true));
 
     const struct {
         QLabel** Value;
@@ -365,12 +364,12 @@ void TFrmMain::BuildOutput()
 
     MakeLabel(Q(MainText::OutputDirectory), POutput, QRect(9, 60, 200, 16));
     EditOutputFolder = new QLineEdit(POutput);
-    EditOutputFolder->setGeometry(9, 78, 385, 22);
+    EditOutputFolder->setGeometry(9, 78, kPathFieldWidth, 22);
     EditOutputFolder->setReadOnly(true);
     EditOutputFolder->setAcceptDrops(false);
     EditOutputFolder->installEventFilter(this);
     sbOutputFolder = new QPushButton(Q(MainText::Browse), POutput);
-    sbOutputFolder->setGeometry(396, 78, 22, 22);
+    sbOutputFolder->setGeometry(kBrowseX, 78, 22, 22);
     connect(sbOutputFolder, &QPushButton::clicked, this, &TFrmMain::sbOutputFolderClick);
 
     btStart = new QPushButton(Q(MainText::Start), POutput);
@@ -383,7 +382,7 @@ void TFrmMain::BuildAbout()
 {
     PAbout = new QWidget(this);
     PAbout->setGeometry(0, 79, kClientWidth, 509);
-    Fill(PAbout, kWindowGrey);
+    PaintFixedPanel(PAbout, kWindowGrey);
 
     Image1 = new QLabel(PAbout);
     Image1->setGeometry(12, 12, 96, 64);
@@ -598,7 +597,7 @@ void TFrmMain::ShowPanel(TPanel n)
     if (n == TPanel::Merge) {
         lbInputFile->setText(Q(MainText::InputFiles));
         EditInputFile->clear();
-        EditInputFile->setToolTip(QString());
+        EditInputFile->setToolTip(Q(MainText::TipInputFiles));
         FPanel.SelectedFiles.clear();
         MultiSelect = true;
         ClearInputInfoPanel();
@@ -610,8 +609,12 @@ void TFrmMain::ShowPanel(TPanel n)
             MultiSelect = false;
             FPanel.SelectedFiles.clear();
             EditInputFile->clear();
-            EditInputFile->setToolTip(QString());
+            EditInputFile->setToolTip(Q(MainText::TipInputFile));
             ClearInputInfoPanel();
+            // The input is no longer shown, so no job may run on it: Start and Crop's checks
+            // now refuse as before any input was chosen.
+            Jobs.ClearInput();
+            OpenFileName.clear();
             jvSplitX->SetValue(0);
             jvSplitY->SetValue(0);
         }
@@ -829,6 +832,11 @@ void TFrmMain::WMDropFiles(const std::vector<std::string>& paths, QPoint clientP
 void TFrmMain::OpenStartupFile(const std::string& path)
 {
     ShowPanel(TPanel::Convert);
+    const std::string reason = CannotOpenReason(path);
+    if (!reason.empty()) {
+        ShowError(MainText::CannotOpen + path + "\n" + reason);
+        return;
+    }
     OpenFileName = path;
     DroppedFile = true;
     sbInputClick();

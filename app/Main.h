@@ -69,7 +69,8 @@ public:
     /// Refreshes the fields after the recalculation changed panel values.
     void PanelValuesChanged();
 
-    /// Switches the visible panels and does the side effects of leaving or entering Merge.
+    /// Switches the visible panels and does the side effects of leaving or entering Merge;
+    /// leaving Merge also forgets the engine's input, which no panel shows any more.
     void ShowPanel(TPanel n);
 
     // Input selection.
@@ -83,7 +84,8 @@ public:
     /// Files and folders dropped at clientPos (window coordinates), routed by the vertical
     /// bands of the input and output areas. Ignored while a job or a probe runs.
     void WMDropFiles(const std::vector<std::string>& paths, QPoint clientPos);
-    /// Takes a file named on the command line as the input of the Convert panel.
+    /// Takes a file named on the command line as the input of the Convert panel. A file that
+    /// cannot be opened is named in a message with the system's reason.
     void OpenStartupFile(const std::string& path);
 
     // Start, pause and abort.
@@ -119,6 +121,7 @@ public:
     QLineEdit* EditInputFile = nullptr;
     QPushButton* sbInput = nullptr;
     QFrame* Panel4 = nullptr;
+    QLabel* lbInfo = nullptr; ///< the information box's centred header
     QLabel* lbFileSize = nullptr;
     QLabel* lbWidth = nullptr;
     QLabel* lbHeight = nullptr;
@@ -185,6 +188,9 @@ protected:
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    /// An enlarged window stretches the input and output fields and the information box to
+    /// its width and keeps the status bar at its bottom; the rest keeps its place.
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void BuildButtons();
@@ -192,6 +198,12 @@ private:
     void BuildPanels();
     void BuildOutput();
     void BuildAbout();
+    /// Ctrl+O, Ctrl+1 to Ctrl+5, Ctrl+Return and Escape (MainKeys.cpp).
+    void BuildShortcuts();
+    /// What every button and field does, shown when the pointer rests on it (MainKeys.cpp).
+    void SetToolTips();
+    /// Ctrl+O: the input dialog, from the Convert panel when the About panel is shown.
+    void OpenInputShortcut();
     /// Copies the numeric fields into FPanel.
     void ReadFields();
     /// Copies every control the jobs read into FPanel.

@@ -5,6 +5,8 @@
 
 #include <QMouseEvent>
 
+#include "app/PanelColours.h"
+
 namespace {
 // The widest field holds 9999999; more digits can never be in range.
 constexpr int kMaxDigits = 9;
@@ -80,9 +82,7 @@ void TNumberEdit::SetMaximum(int64_t max)
 void TNumberEdit::SetReadOnlyGrey(bool focusable)
 {
     setReadOnly(true);
-    QPalette p = palette();
-    p.setColor(QPalette::Base, QColor(216, 216, 216));
-    setPalette(p);
+    PaintFixedField(this, QColor(216, 216, 216));
     if (!focusable) {
         setFocusPolicy(Qt::NoFocus);
         SelectAllOnClick = false;

@@ -8,6 +8,7 @@
 #include <QPushButton>
 
 #include "app/MainTexts.h"
+#include "app/PanelColours.h"
 
 namespace {
 const QColor kGaugeGreen(0, 224, 0);
@@ -70,7 +71,6 @@ TProgressPanel::TProgressPanel(QWidget* parent)
 {
     setFrameStyle(QFrame::Panel | QFrame::Raised);
     setLineWidth(2);
-    setAutoFillBackground(true);
     SetPausedColour(false);
 
     lbHeader = new QLabel(MainText::ProgressInfo, this);
@@ -79,7 +79,8 @@ TProgressPanel::TProgressPanel(QWidget* parent)
     lbHeader->setAutoFillBackground(true);
     QPalette header = lbHeader->palette();
     header.setColor(QPalette::Window, kHeaderGrey);
-    header.setColor(QPalette::WindowText, Qt::white);
+    // Dark on the medium grey: white text would be too faint on it.
+    header.setColor(QPalette::WindowText, kPanelText);
     lbHeader->setPalette(header);
     QFont bold = lbHeader->font();
     bold.setBold(true);
@@ -101,7 +102,5 @@ TProgressPanel::TProgressPanel(QWidget* parent)
 void TProgressPanel::SetPausedColour(bool paused)
 {
     FPausedColour = paused;
-    QPalette p = palette();
-    p.setColor(QPalette::Window, paused ? kPausedGrey : QColor(Qt::white));
-    setPalette(p);
+    PaintFixedPanel(this, paused ? kPausedGrey : QColor(Qt::white));
 }

@@ -1,6 +1,8 @@
 // The RAW parameters dialog: its controls, the two-way size derivation and the key filter.
 #include "app/RawInfo.h"
 
+#include <algorithm>
+
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
@@ -14,6 +16,7 @@
 #include <QToolButton>
 
 #include "app/DialogTexts.h"
+#include "app/PanelColours.h"
 #include "engine/EngineDialogs.h"
 #include "engine/TavmorUtils.h"
 
@@ -118,10 +121,7 @@ TFrmRawInfo::TFrmRawInfo(QWidget* mainWindow)
 
     Panel1 = new QWidget(this);
     Panel1->setGeometry(0, 0, 185, 168);
-    Panel1->setAutoFillBackground(true);
-    QPalette panelColours = Panel1->palette();
-    panelColours.setColor(QPalette::Window, QColor(186, 205, 240));
-    Panel1->setPalette(panelColours);
+    PaintFixedPanel(Panel1, QColor(186, 205, 240));
 
     Label2 = MakeLabel(Panel1, DialogText::RawInfoHeader, QRect(0, 0, 185, 13), Qt::AlignHCenter);
     Label2->setAutoFillBackground(true);
@@ -144,8 +144,27 @@ TFrmRawInfo::TFrmRawInfo(QWidget* mainWindow)
     RB8bit->setChecked(true);
     RB16bit = new QRadioButton(QString::fromLatin1(DialogText::Bits16), Panel1);
     RB16bit->setGeometry(120, 104, 30, 17);
+    // The designed widths leave no room for the caption beside the toolkit's indicator.
+    for (QRadioButton* depth : { RB8bit, RB16bit }) {
+        depth->resize(std::max(depth->width(), depth->sizeHint().width()), depth->height());
+    }
     SpeedButton2 = MakeImageButton(Panel1, TGlyph::Cross, QRect(24, 136, 26, 26));
     SpeedButton1 = MakeImageButton(Panel1, TGlyph::Tick, QRect(136, 136, 26, 26));
+
+    const struct {
+        QWidget* Control;
+        const char* Tip;
+    } tips[] = {
+        { edWidth, DialogText::TipRawWidth },
+        { EdHeight, DialogText::TipRawHeight },
+        { RB8bit, DialogText::TipBits8 },
+        { RB16bit, DialogText::TipBits16 },
+        { SpeedButton1, DialogText::TipRawAccept },
+        { SpeedButton2, DialogText::TipRawCancel },
+    };
+    for (const auto& t : tips) {
+        t.Control->setToolTip(QString::fromLatin1(t.Tip));
+    }
 
     setTabOrder(edWidth, EdHeight);
     setTabOrder(EdHeight, RB8bit);

@@ -41,6 +41,12 @@ for shape in "${shapes[@]}"; do
         fi
         rm -rf "$tiles"
     fi
+    if bench_has_command pyramid; then
+        for layout in dzi tiff; do
+            bench_run "$name: pyramid $layout" "$bytes" "$out" \
+                "$TAVMOR" pyramid "$input" --layout "$layout" --out "$out" --yes --quiet
+        done
+    fi
     rm -f "$input"
 done
 

@@ -1,29 +1,22 @@
-// Messages, the progress bar and the answers to the engine's questions on a terminal.
+// Messages, the progress line and the answers to the engine's questions on a terminal.
 #include "cli/CliHost.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include "cli/CliTexts.h"
+#include "cli/ProgressLine.h"
 #include "cli/StopSignals.h"
+#include "engine/EngineTexts.h"
 #include "engine/TavmorUtils.h"
 
 namespace {
 
-// A bar redrawn more often than this only flickers; the engine reports every few lines.
+// A line redrawn more often than this only flickers; the engine reports every few lines.
 constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
-constexpr int kBarCells = 30;
-
-int PercentOf(int32_t position, int32_t max)
-{
-    if (max <= 0) {
-        return 0;
-    }
-    const int64_t percent = int64_t { position } * 100 / max;
-    return static_cast<int>(std::clamp<int64_t>(percent, 0, 100));
-}
 
 bool IsYes(const char* line)
 {
@@ -36,34 +29,98 @@ bool IsYes(const char* line)
     return word == "y" || word == "yes";
 }
 
+int TerminalColumns()
+{
+    struct winsize size { };
+    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 20) {
+        return size.ws_col;
+    }
+    return 80;
+}
+
 } // namespace
 
 TCliHost::TCliHost(std::atomic<bool>& abort, const TCliHostOptions& options)
     : FAbort(abort)
     , FOptions(options)
     , FBarEnabled(!options.Quiet && isatty(STDERR_FILENO) != 0)
+    , FStarted(std::chrono::steady_clock::now())
 {
 }
 
-void TCliHost::ShowStatus(const std::string& text)
+void TCliHost::StartSubject(const std::string& file, int index, int count, uint64_t bytes)
 {
-    // Called for every line with a changing count: an assignment into the kept capacity.
-    FStatus.assign(text);
+    FSubject = file;
+    FIndex = index;
+    FCount = count;
+    FBytes = bytes;
+    FShownFraction = 0;
+    FDetailNoted = false;
+    FStarted = std::chrono::steady_clock::now();
+}
+
+double TCliHost::Elapsed() const
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - FStarted).count();
+}
+
+void TCliHost::ShowStatus(const std::string&)
+{
+    // The window's status line has no counterpart here: the progress line and the final
+    // lines say what it says.
+}
+
+void TCliHost::NoteDetail(const std::string& file, const std::string& reason)
+{
+    FDetailFile = file;
+    FDetailReason = reason;
+    FDetailNoted = true;
+}
+
+std::string TCliHost::MessageFile() const
+{
+    return FDetailNoted && !FDetailFile.empty() ? FDetailFile : FSubject;
+}
+
+void TCliHost::Message(const std::string& text)
+{
+    std::string line = CliText::Program;
+    line += ": ";
+    const std::string file = MessageFile();
+    if (!file.empty()) {
+        line += file + ": ";
+    }
+    line += text;
+    FLastMessage = text;
+    if (FDetailNoted && !FDetailReason.empty()) {
+        line += ": " + FDetailReason;
+        FLastMessage += ": " + FDetailReason;
+    }
+    FDetailNoted = false;
+    FDetailFile.clear();
+    FDetailReason.clear();
+    PrintLine(line);
 }
 
 void TCliHost::ShowError(const std::string& text)
 {
-    PrintLine(text);
+    Message(text);
 }
 
 void TCliHost::ShowErrorDialog(const std::string& text)
 {
-    PrintLine(text);
+    // An output that would be the input itself: say where else it can go.
+    Message(text == EngineText::CannotOverwriteInput ? text + CliText::OtherOutputHint : text);
 }
 
 void TCliHost::ShowMessage(const std::string& text)
 {
-    PrintLine(text);
+    Message(text);
+}
+
+void TCliHost::ShowAnsweredNo(const std::string& text)
+{
+    Message(text + CliText::AnsweredNoHint);
 }
 
 void TCliHost::ShowProgressPanel(int32_t max, const std::string& caption)
@@ -76,7 +133,7 @@ void TCliHost::ShowProgressPanel(int32_t max, const std::string& caption)
     FPosition = 0;
     FCaption = caption;
     FProgressActive = true;
-    FDrawnPercent = -1;
+    FDrawnPermille = -1;
     FLastDraw = {};
     SetProgressPosition(0);
 }
@@ -87,16 +144,18 @@ void TCliHost::SetProgressPosition(int32_t position)
     if (!FBarEnabled || !FProgressActive) {
         return;
     }
-    const int percent = PercentOf(position, FMax);
-    if (percent == FDrawnPercent) {
+    // One line for the whole job: a job of several steps (resize) never goes back.
+    FShownFraction = std::max(FShownFraction, JobFraction(FCaption, position, FMax));
+    const int permille = static_cast<int>(FShownFraction * 1000);
+    const auto now = std::chrono::steady_clock::now();
+    if (permille == FDrawnPermille && now - FLastDraw < std::chrono::seconds(1)) {
         return;
     }
-    const auto now = std::chrono::steady_clock::now();
-    if (percent < 100 && now - FLastDraw < kRedrawInterval) {
+    if (permille < 1000 && now - FLastDraw < kRedrawInterval) {
         return;
     }
     FLastDraw = now;
-    FDrawnPercent = percent;
+    FDrawnPermille = permille;
     DrawBar();
 }
 
@@ -113,33 +172,47 @@ void TCliHost::ProcessMessages()
     if (StopRequested()) {
         FAbort = true;
     }
+    // While workers run nothing moves the gauge: the clock on the line still goes on.
+    if (FBarEnabled && FProgressActive) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - FLastDraw >= std::chrono::seconds(1)) {
+            FLastDraw = now;
+            DrawBar();
+        }
+    }
 }
 
 bool TCliHost::AskYesNo(const std::string& text)
 {
     switch (FOptions.Overwrite) {
     case TOverwriteAnswer::Yes:
+        FDetailNoted = false;
         return true;
     case TOverwriteAnswer::No:
-        PrintLine(text);
+        Message(text + CliText::AnsweredNo);
         return false;
     case TOverwriteAnswer::Ask:
         break;
     }
     if (isatty(STDIN_FILENO) == 0 || isatty(STDERR_FILENO) == 0 || StopRequested()) {
-        // Nobody to ask, or nobody would see the question: the safe answer.
-        PrintLine(text);
+        // Nobody to ask, or nobody would see the question: the safe answer, and how to give
+        // the other one.
+        Message(text + CliText::AnsweredNoHint);
         return false;
     }
     EraseBar();
-    std::fputs((text + CliText::YesNoPrompt).c_str(), stderr);
+    const std::string file = MessageFile();
+    FDetailNoted = false;
+    std::string prompt = CliText::Program;
+    prompt += ": " + (file.empty() ? std::string() : file + ": ") + text + CliText::YesNoPrompt;
+    std::fputs(prompt.c_str(), stderr);
     char line[64] = {};
     // A stop signal interrupts the read (no restart), which reads as No.
     const bool answered = std::fgets(line, sizeof line, stdin) != nullptr;
     if (!answered) {
         std::fputc('\n', stderr);
     }
-    FDrawnPercent = -1;
+    FDrawnPermille = -1;
     return answered && !StopRequested() && IsYes(line);
 }
 
@@ -159,18 +232,19 @@ bool TCliHost::AskRawParameters(
     }
     const uint64_t pixels = uint64_t { answer.Width } * answer.Height;
     const auto size = static_cast<uint64_t>(std::max<int64_t>(fileSize, 0));
+    const std::string mismatch = CliText::RawSizeMismatch + std::to_string(fileSize) + " bytes";
     if (answer.Bits == 0) {
         // Only the size given: the depth the file's length allows.
         answer.Bits = pixels * 3 == size ? 8 : (pixels * 6 == size ? 16 : 0);
         if (answer.Bits == 0) {
-            PrintLine(CliText::RawSizeMismatch + FormatThousands(fileSize) + " bytes");
+            Message(mismatch);
             return false;
         }
     }
     // The dialog accepts only a size that the file holds at the chosen depth.
     const uint64_t held = answer.Bits == 8 ? size / 3 : size / 6;
     if (pixels != held) {
-        PrintLine(CliText::RawSizeMismatch + FormatThousands(fileSize) + " bytes");
+        Message(mismatch);
         return false;
     }
     return true;
@@ -182,24 +256,21 @@ void TCliHost::PrintLine(const std::string& text)
     std::fputs(text.c_str(), stderr);
     std::fputc('\n', stderr);
     // The bar comes back at the next change of position.
-    FDrawnPercent = -1;
+    FDrawnPermille = -1;
 }
 
 void TCliHost::DrawBar()
 {
-    const int filled = FDrawnPercent * kBarCells / 100;
-    std::string bar = "\r[";
-    bar.append(static_cast<size_t>(filled), '#');
-    bar.append(static_cast<size_t>(kBarCells - filled), '-');
-    bar += "] ";
-    const std::string percent = std::to_string(FDrawnPercent);
-    bar.append(3 - std::min<size_t>(percent.size(), 3), ' ');
-    bar += percent + "%";
-    if (!FCaption.empty()) {
-        bar += "  " + FCaption;
-    }
-    bar += "\033[K";
-    std::fputs(bar.c_str(), stderr);
+    TProgressState state;
+    state.Subject = FileNameOf(FSubject);
+    state.Index = FIndex;
+    state.Count = FCount;
+    state.Fraction = FShownFraction;
+    state.Elapsed = Elapsed();
+    state.InputBytes = FBytes;
+    state.Step = FCaption;
+    const std::string line = "\r" + FormatProgressLine(state, TerminalColumns() - 1) + "\033[K";
+    std::fputs(line.c_str(), stderr);
     FBarShown = true;
 }
 

@@ -1,20 +1,28 @@
-// Runs the commands of the command line: input selection as the window does it, the panel
-// values from the options, then the window's Start handler, once per file.
+// Runs the commands of the command line: the input selection as the window does it, then the
+// job of the command with the request the options fill, once per file, with a final line each.
 #include "cli/Commands.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "cli/CliTexts.h"
+#include "cli/InfoOutput.h"
 #include "cli/NameClash.h"
+#include "cli/ProgressLine.h"
 #include "cli/StopSignals.h"
+#include "engine/EngineTexts.h"
 #include "engine/Formats.h"
+#include "engine/ImageFiles.h"
 #include "engine/InputCheck.h"
 #include "engine/ReadCheck.h"
 #include "engine/TavmorManager.h"
 #include "engine/TavmorUtils.h"
+#include "engine/TiffMetadata.h"
 #include "jobs/Derived.h"
 #include "jobs/JobTexts.h"
+#include "jobs/OutputNames.h"
 #include "jobs/TavmorJobs.h"
 #include "jobs/TileSet.h"
 
@@ -29,7 +37,9 @@ struct TRun {
     {
         Engine.Dialogs = &Host;
         Output.Kind = request.Output;
+        Output.Tiff = request.Tiff;
         Output.Folder = request.OutDir;
+        Output.Name = request.OutName;
     }
 
     TTavmor Engine;
@@ -37,6 +47,8 @@ struct TRun {
     TJobs Jobs;
     const TCliRequest& Request;
     TOutputRequest Output;
+    bool AlphaNoted = false;
+    bool ProfileNoted = false;
 };
 
 /// Restores the default signal handling when the run (and its engine) goes away.
@@ -47,16 +59,16 @@ struct TStopSignalsScope {
     TStopSignalsScope& operator=(const TStopSignalsScope&) = delete;
 };
 
-/// Refuses a path that names no regular file: a missing one, a folder, a FIFO or a device.
+/// Refuses a path that names no regular file: "No such file", or "not a regular file" for a
+/// folder, a FIFO or a device.
 bool RefusedAsNoFile(TRun& run, const std::string& file)
 {
     if (FileExists(file)) {
         return false;
     }
-    const std::string problem = InputFileProblem(file);
-    run.Host.NoteDetail(file, problem);
-    run.Host.PrintLine(
-        (problem == kNotARegularFile ? CliText::NotARegularFile : CliText::NoSuchFile) + file);
+    const bool notAFile = InputFileProblem(file) == kNotARegularFile;
+    run.Host.PrintLine(CliText::Program + std::string(": ") + file + ": "
+        + (notAFile ? kNotARegularFile : CliText::NoSuchFile));
     return true;
 }
 
@@ -73,121 +85,152 @@ bool SelectInput(TRun& run, const std::string& file)
     return run.Jobs.SelectInputFile(file);
 }
 
-/// Prints the outcome as the window's status line would show it; the job's exit status.
+/// " (3000 x 2000, 8-bit, 18012192 bytes (18 MB), 0.42 s)" for what a job wrote.
+std::string Summary(uint32_t width, uint32_t height, uint8_t bits, uint64_t bytes, double seconds)
+{
+    char time[32];
+    std::snprintf(time, sizeof time, "%.2f s", seconds);
+    const std::string size = bytes < 1000
+        ? std::to_string(bytes) + " bytes"
+        : std::to_string(bytes) + " bytes (" + FormatBytes(bytes) + ")";
+    return " (" + std::to_string(width) + " x " + std::to_string(height) + ", "
+        + std::to_string(bits) + "-bit, " + size + ", " + time + ")";
+}
+
+/// The final line of one job (unless --quiet) and its exit status: what it wrote, or that it
+/// ended without writing.
 int Report(TRun& run, const TJobResult& result)
 {
-    const char* status =
-        result.Outcome == TOutcome::Done ? JobText::OperationCompleted : JobText::OperationAborted;
-    if (!run.Request.Host.Quiet) {
-        run.Host.PrintLine(status);
+    const bool done = result.Outcome == TOutcome::Done && !result.Outputs.empty();
+    if (!run.Host.Quiet()) {
+        if (!done) {
+            run.Host.Message(JobText::OperationAborted);
+        } else if (run.Request.Command == TCommand::Pyramid) {
+            // Levels and tiles of 8-bit samples, however deep the input; the bytes of the
+            // whole tree.
+            const std::string& output = result.Outputs.front();
+            uint64_t bytes = 0;
+            std::error_code ec;
+            const std::string tree = run.Request.Pyramid.Layout == TPyramidLayoutKind::Dzi
+                ? output.substr(0, output.size() - 4) + "_files"
+                : output;
+            bytes += static_cast<uint64_t>(std::max<int64_t>(FileSizeOf(output), 0));
+            if (std::filesystem::is_directory(tree, ec)) {
+                for (const auto& entry : std::filesystem::recursive_directory_iterator(tree, ec)) {
+                    if (entry.is_regular_file(ec)) {
+                        bytes += entry.file_size(ec);
+                    }
+                }
+            }
+            const TFileInfo& in = run.Engine.InInfo;
+            run.Host.PrintLine(CliText::Program + std::string(": ") + output + ": "
+                + JobText::OperationCompleted
+                + Summary(in.Width, in.Height, 8, bytes, run.Host.Elapsed()));
+        } else if (run.Request.Command == TCommand::Split) {
+            uint64_t bytes = 0;
+            for (const std::string& tile : result.Outputs) {
+                bytes += static_cast<uint64_t>(std::max<int64_t>(FileSizeOf(tile), 0));
+            }
+            const TFileInfo& in = run.Engine.InInfo;
+            const std::string folder = DirectoryOf(result.Outputs.front());
+            run.Host.PrintLine(CliText::Program + std::string(": ")
+                + (folder.empty() ? std::string("./") : folder) + ": " + JobText::OperationCompleted
+                + " (" + std::to_string(result.Outputs.size()) + CliText::TilesOf
+                + Summary(in.Width, in.Height, in.Bits, bytes, run.Host.Elapsed()).substr(2));
+        } else {
+            const std::string& output = result.Outputs.front();
+            const TFileInfo& out = run.Engine.OutInfo;
+            const uint64_t bytes = static_cast<uint64_t>(std::max<int64_t>(FileSizeOf(output), 0));
+            run.Host.PrintLine(CliText::Program + std::string(": ") + output + ": "
+                + JobText::OperationCompleted
+                + Summary(out.Width, out.Height, out.Bits, bytes, run.Host.Elapsed()));
+        }
     }
-    return result.Outcome == TOutcome::Done ? kExitOk : kExitFailed;
+    return done ? kExitOk : kExitFailed;
 }
 
-/// The folder named by --out must exist: an output is never silently put elsewhere.
-bool OutputFolderMissing(TRun& run)
+/// Makes the folder a job writes into: --out DIR (or the folder of -o PATH) is created with its
+/// parents when missing; a file there is refused. False when the job cannot write there.
+bool PrepareOutputFolder(TRun& run)
 {
-    if (!run.Request.OutDir.empty() && !DirectoryExists(run.Request.OutDir)) {
-        run.Jobs.ShowError(JobText::OutputDirMissing);
+    const std::string folder =
+        !run.Request.OutName.empty() ? DirectoryOf(run.Request.OutName) : run.Request.OutDir;
+    if (folder.empty() || DirectoryExists(folder)) {
         return true;
     }
-    return false;
+    std::error_code ec;
+    if (std::filesystem::exists(folder, ec)) {
+        run.Host.PrintLine(CliText::Program + std::string(": ") + folder + ": "
+            + JobText::OutputDirMissing + CliText::NotAFolder);
+        return false;
+    }
+    if (!std::filesystem::create_directories(folder, ec) || ec) {
+        run.Host.NoteDetail(folder, ec.message());
+        run.Jobs.ShowError(JobText::OutputDirMissing);
+        return false;
+    }
+    if (!run.Host.Quiet()) {
+        run.Host.PrintLine(CliText::Program + std::string(": ") + folder + ": " + CliText::Created);
+    }
+    return true;
 }
 
-void PrintInfoBox(const std::string& file, const TFileInfo& in)
-{
-    const int64_t pixels = int64_t { in.Width } * int64_t { in.Height };
-    const std::string text = file + "\n  " + CliText::InfoFileSize + FormatThousands(in.FileSize)
-        + "\n  " + CliText::InfoWidth + FormatThousands(in.Width) + "\n  " + CliText::InfoHeight
-        + FormatThousands(in.Height) + "\n  " + CliText::InfoBits + std::to_string(in.Bits) + "\n  "
-        + CliText::InfoChannels + std::to_string(in.Channels) + "\n  " + CliText::InfoImage
-        + FormatPixelCount(pixels) + "\n";
-    std::fputs(text.c_str(), stdout);
-}
-
-/// One file's JSON object; reason only for an invalid file. Several files make one array,
-/// which RunRequest closes: index and count place the object in it.
-void PrintInfoJson(const std::string& file, const TFileInfo& in, bool valid,
-    const std::string& reason, size_t index, size_t count)
-{
-    std::string text = count > 1 ? (index == 0 ? "[" : ",\n") : "";
-    text += "{\"file\":" + JsonString(file) + ",\"type\":" + JsonString(in.ImageTypeDesc)
-        + ",\"file_size\":" + std::to_string(FileSizeOf(file))
-        + ",\"width\":" + std::to_string(in.Width) + ",\"height\":" + std::to_string(in.Height)
-        + ",\"bits\":" + std::to_string(in.Bits) + ",\"channels\":" + std::to_string(in.Channels)
-        + ",\"valid\":" + (valid ? "true" : "false")
-        + (valid ? "" : ",\"reason\":" + JsonString(reason)) + "}";
-    text += count > 1 ? "" : "\n";
-    std::fputs(text.c_str(), stdout);
-}
-
-/// The terminal's dialogs, keeping the last text shown and the reason noted for it, so that
-/// `info --json` can say why a file is not valid.
-class TNotingDialogs final : public TEngineDialogs {
-public:
-    explicit TNotingDialogs(TCliHost& host)
-        : FHost(host)
-    {
-    }
-    void ShowMessage(const std::string& text) override
-    {
-        Keep(text);
-        FHost.ShowMessage(text);
-    }
-    void ShowErrorDialog(const std::string& text) override
-    {
-        Keep(text);
-        FHost.ShowErrorDialog(text);
-    }
-    bool AskYesNo(const std::string& text) override { return FHost.AskYesNo(text); }
-    bool AskRawParameters(int64_t fileSize, uint32_t width, uint32_t height, uint8_t bits,
-        TRawParameters& answer) override
-    {
-        return FHost.AskRawParameters(fileSize, width, height, bits, answer);
-    }
-    bool ReplaceAgreed() const override { return FHost.ReplaceAgreed(); }
-    void NoteDetail(const std::string& file, const std::string& reason) override
-    {
-        FNoted = reason;
-        FHost.NoteDetail(file, reason);
-    }
-    /// The last text shown, followed by the reason noted before it ("" when none was shown).
-    const std::string& Last() const { return FLast; }
-
-private:
-    void Keep(const std::string& text)
-    {
-        FLast = FNoted.empty() ? text : text + ": " + FNoted;
-        FNoted.clear();
-    }
-
-    TCliHost& FHost;
-    std::string FLast;
-    std::string FNoted;
-};
-
-int RunInfo(TRun& run, const std::string& file, size_t index, size_t count)
+int RunInfo(TRun& run, const std::string& file, bool first)
 {
     // A fresh record, so that nothing of the previous file shows for one the probe refuses.
     run.Jobs.ClearInput();
-    TNotingDialogs dialogs(run.Host);
-    run.Engine.Dialogs = &dialogs;
-    bool valid = SelectInput(run, file);
-    run.Engine.Dialogs = &run.Host;
-    std::string reason = dialogs.Last();
-    if (!FileExists(file)) {
-        reason = InputFileProblem(file);
-    } else if (valid) {
-        // Valid only when every line can be read, as far as the headers and the length tell.
-        valid = CheckWholeRead(run.Engine.InInfo, reason);
+    run.Host.StartSubject(file, 0, 0, 0);
+    run.Host.ForgetLastMessage();
+    const bool accepted = SelectInput(run, file);
+    bool valid = accepted;
+    std::string reason;
+    if (accepted && !CheckWholeRead(run.Engine.InInfo, reason)) {
+        // Valid only when a whole read can succeed, as far as the headers and the length
+        // tell: what a convert would say is said now.
+        valid = false;
+        run.Host.NoteDetail(file, reason);
+        run.Host.ShowError(EngineText::ReadFileError);
     }
+    reason = FileExists(file) ? run.Host.LastMessage() : InputFileProblem(file);
     if (run.Request.Json) {
-        PrintInfoJson(file, run.Engine.InInfo, valid, reason, index, count);
-    } else if (run.Engine.InInfo.ImageIsOk) {
-        PrintInfoBox(file, run.Engine.InInfo);
+        // One object for one file; an array of them for several.
+        const bool array = run.Request.Files.size() > 1;
+        std::string text = array ? (first ? "[" : ",\n ") : "";
+        text += InfoJson(file, run.Engine.InInfo, valid, reason,
+            accepted ? MetadataOf(run.Engine.InInfo) : TTiffMetadata {});
+        std::fputs(text.c_str(), stdout);
+    } else if (accepted) {
+        std::fputs(
+            InfoText(file, run.Engine.InInfo, MetadataOf(run.Engine.InInfo)).c_str(), stdout);
     }
     std::fflush(stdout);
     return valid ? kExitOk : kExitFailed;
+}
+
+/// Says once per run what of the input the output leaves out without being asked, and the
+/// option that keeps it.
+void NoteDrops(TRun& run, const std::string& file)
+{
+    const TFoundKind found = FindOutputKind(run.Output.Kind);
+    if (!found.Format || run.Host.Quiet()) {
+        return;
+    }
+    const TWriteOptions options = WriteOptionsOf(run.Output);
+    const bool tiff = found.Format->Type == FileType::TIF;
+    if (!run.AlphaNoted && run.Engine.InInfo.Channels == 4
+        && OutputChannelsOf(*found.Format, 4, options) < 4) {
+        run.AlphaNoted = true;
+        run.Host.PrintLine(CliText::Program + std::string(": ") + file + ": "
+            + (tiff ? CliText::AlphaDropped : CliText::AlphaDroppedNotTiff));
+    }
+    TTiffMetadata metadata;
+    if (!run.ProfileNoted && !(tiff && options.KeepMetadata)
+        && run.Engine.InInfo.ImageType == FileType::TIF && ReadTiffMetadataFile(file, metadata)
+        && !metadata.IccProfile.empty()) {
+        run.ProfileNoted = true;
+        run.Host.PrintLine(CliText::Program + std::string(": ") + file + ": "
+            + (tiff ? CliText::ProfileDropped : CliText::ProfileDroppedNotTiff));
+    }
 }
 
 /// One input through the job of the command.
@@ -197,8 +240,8 @@ int RunOnFile(TRun& run, const std::string& file)
     if (!SelectInput(run, file)) {
         return kExitFailed;
     }
-    if (OutputFolderMissing(run)) {
-        return kExitFailed;
+    if (run.Request.Command != TCommand::Pyramid) {
+        NoteDrops(run, file);
     }
     const TCliRequest& request = run.Request;
     const TFileInfo& in = run.Engine.InInfo;
@@ -216,6 +259,11 @@ int RunOnFile(TRun& run, const std::string& file)
                 Derived::ClampTileSide(request.TileHeight, in.Height) }));
     case TCommand::Resize:
         return Report(run, run.Jobs.RunResize({ run.Output, request.ResizeWidth, request.Fast }));
+    case TCommand::Pyramid: {
+        TPyramidOptions options = request.Pyramid;
+        options.Folder = request.OutDir;
+        return Report(run, RunPyramid(run.Jobs, options));
+    }
     case TCommand::Info:
     case TCommand::Merge:
         break;
@@ -233,94 +281,28 @@ int RunMergeOf(TRun& run, const std::vector<std::string>& tiles)
     }
     for (const std::string& tile : tiles) {
         if (!HasSupportedExt(tile)) {
+            run.Host.StartSubject(tile, 0, 0, 0);
             run.Host.ShowError(JobText::InvalidFileType);
             return kExitFailed;
         }
     }
+    uint64_t bytes = 0;
+    for (const std::string& tile : tiles) {
+        bytes += static_cast<uint64_t>(std::max<int64_t>(FileSizeOf(tile), 0));
+    }
+    run.Host.StartSubject(tiles.front(), 0, 0, bytes);
     const TTileSetCheck check = CheckTileSet(tiles);
     if (!check.Ok) {
         run.Host.ShowError(check.Message);
         return kExitFailed;
     }
-    if (OutputFolderMissing(run)) {
+    if (!PrepareOutputFolder(run)) {
         return kExitFailed;
     }
-    run.Host.ShowStatus(check.Message);
     return Report(run, run.Jobs.RunMerge({ run.Output, tiles, check.Columns, check.Rows }));
 }
 
-void AppendUtf8Escaped(std::string& out, const std::string& text)
-{
-    static constexpr char kHex[] = "0123456789abcdef";
-    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-    const size_t n = text.size();
-    for (size_t i = 0; i < n;) {
-        const unsigned char c = s[i];
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-            ++i;
-        } else if (c < 0x20 || c == 0x7f) {
-            switch (c) {
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                out += "\\u00";
-                out += kHex[c >> 4];
-                out += kHex[c & 0xf];
-            }
-            ++i;
-        } else if (c < 0x80) {
-            out += static_cast<char>(c);
-            ++i;
-        } else {
-            // A well-formed UTF-8 sequence passes as it is (no overlong forms, no surrogates).
-            size_t len = 0;
-            uint32_t min = 0;
-            if ((c & 0xe0) == 0xc0) {
-                len = 2;
-                min = 0x80;
-            } else if ((c & 0xf0) == 0xe0) {
-                len = 3;
-                min = 0x800;
-            } else if ((c & 0xf8) == 0xf0) {
-                len = 4;
-                min = 0x10000;
-            }
-            bool ok = len != 0 && i + len <= n;
-            uint32_t code = ok ? (c & (0x7f >> len)) : 0;
-            for (size_t k = 1; ok && k < len; ++k) {
-                ok = (s[i + k] & 0xc0) == 0x80;
-                code = (code << 6) | (s[i + k] & 0x3f);
-            }
-            ok = ok && code >= min && code <= 0x10ffff && (code < 0xd800 || code > 0xdfff);
-            if (ok) {
-                out.append(text, i, len);
-                i += len;
-            } else {
-                out += "\\ufffd";
-                ++i;
-            }
-        }
-    }
-}
-
 } // namespace
-
-std::string JsonString(const std::string& text)
-{
-    std::string out = "\"";
-    AppendUtf8Escaped(out, text);
-    out += '"';
-    return out;
-}
 
 int RunRequest(const TCliRequest& request)
 {
@@ -329,8 +311,8 @@ int RunRequest(const TCliRequest& request)
     if (request.Command != TCommand::Info && request.Command != TCommand::Merge) {
         const TNameClash clash = FindNameClash(request);
         if (clash.Found) {
-            run.Host.PrintLine(CliText::SameOutput + clash.Output + CliText::SameOutputFrom
-                + clash.First + CliText::SameOutputAnd + clash.Second);
+            run.Host.PrintLine(CliText::Program + std::string(": ") + clash.Output + ": "
+                + CliText::SameOutput + clash.First + CliText::SameOutputAnd + clash.Second);
             return kExitFailed;
         }
     }
@@ -338,20 +320,25 @@ int RunRequest(const TCliRequest& request)
     int status = kExitOk;
     if (request.Command == TCommand::Merge) {
         status = RunMergeOf(run, request.Files);
-    } else {
-        const size_t count = request.Files.size();
-        size_t done = 0;
-        for (; done < count && !StopRequested(); ++done) {
-            const std::string& file = request.Files[done];
-            const int fileStatus = request.Command == TCommand::Info
-                ? RunInfo(run, file, done, count)
-                : RunOnFile(run, file);
-            status = std::max(status, fileStatus);
+    } else if (request.Command == TCommand::Info) {
+        for (size_t i = 0; i < request.Files.size() && !StopRequested(); ++i) {
+            status = std::max(status, RunInfo(run, request.Files[i], i == 0));
         }
-        if (request.Command == TCommand::Info && request.Json && count > 1 && done > 0) {
+        if (request.Json && request.Files.size() > 1) {
             std::fputs("]\n", stdout);
-            std::fflush(stdout);
+        } else if (request.Json) {
+            std::fputs("\n", stdout);
         }
+    } else if (PrepareOutputFolder(run)) {
+        const int count = static_cast<int>(request.Files.size());
+        for (int i = 0; i < count && !StopRequested(); ++i) {
+            const std::string& file = request.Files[static_cast<size_t>(i)];
+            run.Host.StartSubject(
+                file, i + 1, count, static_cast<uint64_t>(std::max<int64_t>(FileSizeOf(file), 0)));
+            status = std::max(status, RunOnFile(run, file));
+        }
+    } else {
+        status = kExitFailed;
     }
     return StopRequested() ? kExitSignalBase + StopSignal() : status;
 }

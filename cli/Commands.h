@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "cli/CliHost.h"
+#include "engine/TiffWriteOptions.h"
+#include "jobs/PyramidJob.h"
 
 /// Exit statuses of the program.
 inline constexpr int kExitOk = 0;
@@ -14,7 +16,7 @@ inline constexpr int kExitUsage = 2;
 /// Stopped by a signal: 128 + the signal's number (130 for Ctrl+C).
 inline constexpr int kExitSignalBase = 128;
 
-enum class TCommand { Info, Convert, Crop, Split, Merge, Resize };
+enum class TCommand { Info, Convert, Crop, Split, Merge, Resize, Pyramid };
 
 /// Everything the options say, already checked against their ranges.
 struct TCliRequest {
@@ -23,6 +25,8 @@ struct TCliRequest {
     bool Json = false;
     std::string Output = "tif"; ///< the output kind's name in the format table
     std::string OutDir; ///< "" = the input's folder
+    std::string OutName; ///< -o: the one output's complete name, "" when not given
+    TTiffWriteOptions Tiff; ///< --predictor, --level, --strip-rows, --threads, --keep-*
     TCliHostOptions Host;
     int64_t CropX = 0;
     int64_t CropY = 0;
@@ -32,6 +36,7 @@ struct TCliRequest {
     int64_t TileHeight = 1000;
     int64_t ResizeWidth = 1000;
     bool Fast = false;
+    TPyramidOptions Pyramid;
 };
 
 /// Runs the request with one engine and the terminal as host: the job once per file, in
@@ -39,7 +44,3 @@ struct TCliRequest {
 /// would write one output name. Returns the exit status: the worst of the files, or
 /// kExitSignalBase + the signal after a stop signal. Main thread only.
 [[nodiscard]] int RunRequest(const TCliRequest& request);
-
-/// The text as a JSON string literal: quotes, backslash and control characters escaped,
-/// bytes that are not UTF-8 replaced by U+FFFD.
-std::string JsonString(const std::string& text);

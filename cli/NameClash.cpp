@@ -76,6 +76,12 @@ TNameClash FindNameClash(const TCliRequest& request)
                 static_cast<uint32_t>(Derived::ClampTileSide(request.TileHeight, in.Height)),
                 output);
             break;
+        case TCommand::Pyramid:
+            // Pyramids of one base name in one folder share every name.
+            name = OutputFolderFor(file, request.OutDir)
+                + (request.Pyramid.Name.empty() ? BaseNameOf(file) : request.Pyramid.Name)
+                + " (pyramid)";
+            break;
         case TCommand::Info:
         case TCommand::Merge:
             return clash;

@@ -26,6 +26,9 @@ public:
     /// height and depth found so far (0 when unknown). False means cancelled.
     virtual bool AskRawParameters(int64_t fileSize, uint32_t width, uint32_t height, uint8_t bits,
         TRawParameters& answer) = 0;
+    /// Tells that text, the overwrite question, was answered No without asking: a file took the
+    /// output's name while it was written and the user had not agreed to replace any.
+    virtual void ShowAnsweredNo(const std::string& text) { ShowMessage(text); }
     /// True when the user agreed beforehand to replace any existing output (the command line's
     /// --yes): a file that takes an output's name while it is written is replaced too.
     virtual bool ReplaceAgreed() const { return false; }

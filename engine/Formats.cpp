@@ -90,14 +90,17 @@ std::vector<std::string> OutputKindNames()
     return names;
 }
 
-uint64_t OutputPixelBytes(const TFormat& format, uint32_t width, uint32_t height, uint8_t bits)
+uint8_t OutputChannelsOf(const TFormat& format, uint8_t inputChannels, const TWriteOptions& options)
 {
-    return uint64_t { width } * height * format.OutChannels * (bits == 16 ? 2u : 1u);
+    return format.OutputChannels ? format.OutputChannels(inputChannels, options)
+                                 : format.OutChannels;
 }
 
-bool UsesLargeLayout(const TFormat& format, uint64_t pixelBytes, const TWriteOptions& options)
+bool UsesLargeLayout(const TFormat& format, uint32_t width, uint32_t height, uint8_t bytesPerPixel,
+    const TWriteOptions& options)
 {
-    return format.NeedsLargeLayout && format.NeedsLargeLayout(pixelBytes, options);
+    return format.NeedsLargeLayout
+        && format.NeedsLargeLayout(width, height, bytesPerPixel, options);
 }
 
 std::string OutputStem(
@@ -107,9 +110,10 @@ std::string OutputStem(
 }
 
 std::string CompleteOutputName(const std::string& stem, const TFormat& format, uint32_t width,
-    uint32_t height, uint8_t bits, const TWriteOptions& options)
+    uint32_t height, uint8_t bits, uint8_t inputChannels, const TWriteOptions& options)
 {
-    const bool large =
-        UsesLargeLayout(format, OutputPixelBytes(format, width, height, bits), options);
+    const uint8_t channels = OutputChannelsOf(format, inputChannels, options);
+    const auto bytesPerPixel = static_cast<uint8_t>(channels * (bits == 16 ? 2 : 1));
+    const bool large = UsesLargeLayout(format, width, height, bytesPerPixel, options);
     return stem + (large ? format.LargeExtension : format.Extension);
 }

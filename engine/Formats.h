@@ -31,14 +31,21 @@ struct TFormat {
     /// Lines are read by number; a sequential format reaches a line by reading those before.
     bool LinesByNumber;
     uint8_t OutChannels; ///< samples per pixel of an output
+    /// Samples per pixel of an output of an input of inputChannels when the options may change
+    /// them (a TIFF keeping alpha); null: always OutChannels.
+    uint8_t (*OutputChannels)(uint8_t inputChannels, const TWriteOptions& options);
     bool OutIsLsb; ///< 16-bit output samples least significant byte first
     /// The output name carries the image's size before the extension (RAW has no header).
     bool SizeInName;
     const char* Extension; ///< of an output
-    /// Whether an output of pixelBytes bytes of pixels needs the large layout (BigTIFF) and
-    /// LargeExtension; null when the format has none.
-    bool (*NeedsLargeLayout)(uint64_t pixelBytes, const TWriteOptions& options);
+    /// Whether an output of width x height pixels of bytesPerPixel needs the large layout
+    /// (BigTIFF) and LargeExtension; null when the format has none.
+    bool (*NeedsLargeLayout)(
+        uint32_t width, uint32_t height, uint8_t bytesPerPixel, const TWriteOptions& options);
     const char* LargeExtension;
+    /// Why the options cannot write an output of lines of lineBytes at bits per sample, as a
+    /// reason for the user; null when they can (or the format has no options).
+    const char* (*OptionsProblem)(const TWriteOptions& options, uint8_t bits, uint64_t lineBytes);
     std::unique_ptr<TLineReader> (*MakeReader)();
     std::unique_ptr<TLineWriter> (*MakeWriter)();
     std::vector<TOutputKind> OutputKinds; ///< in the order the window and the help show them
@@ -70,14 +77,17 @@ TFoundKind OutputKindOf(FileType type, TCompression compression);
 /// Every output kind's name, in table order.
 std::vector<std::string> OutputKindNames();
 
-/// Pixel bytes of an output of width x height of the format at bits per sample.
-uint64_t OutputPixelBytes(const TFormat& format, uint32_t width, uint32_t height, uint8_t bits);
-/// Whether such an output takes the format's large layout.
-bool UsesLargeLayout(const TFormat& format, uint64_t pixelBytes, const TWriteOptions& options);
+/// Samples per pixel of an output of the format from an input of inputChannels.
+uint8_t OutputChannelsOf(
+    const TFormat& format, uint8_t inputChannels, const TWriteOptions& options);
+/// Whether an output of width x height of bytesPerPixel takes the format's large layout.
+bool UsesLargeLayout(const TFormat& format, uint32_t width, uint32_t height, uint8_t bytesPerPixel,
+    const TWriteOptions& options);
 /// The name of a whole-image output without extension: path (folder and base name), followed by
 /// the size part when the format carries the size in its names.
 std::string OutputStem(
     const std::string& path, const TFormat& format, uint64_t width, uint64_t height);
-/// stem followed by the extension that the output's size and options choose.
+/// stem followed by the extension that the output's size and options choose, for an input of
+/// inputChannels samples of bits.
 std::string CompleteOutputName(const std::string& stem, const TFormat& format, uint32_t width,
-    uint32_t height, uint8_t bits, const TWriteOptions& options);
+    uint32_t height, uint8_t bits, uint8_t inputChannels, const TWriteOptions& options);

@@ -147,7 +147,7 @@ std::string TImageInput::ErrorReason() const
 }
 
 bool TImageOutput::Open(const std::string& stem, uint32_t width, uint32_t height, uint8_t bits,
-    const TOutputSpec& spec, const std::string& inputName, TRunContext& run)
+    uint8_t inputChannels, const TOutputSpec& spec, const std::string& inputName, TRunContext& run)
 {
     Discard();
     FFinished = false;
@@ -162,16 +162,19 @@ bool TImageOutput::Open(const std::string& stem, uint32_t width, uint32_t height
     if (!format) {
         return false;
     }
-    FInfo.Channels = format->OutChannels;
+    FInfo.Channels = OutputChannelsOf(*format, inputChannels, spec.Options);
     FInfo.IsLsb = format->OutIsLsb;
     FInfo.Bits = bits;
-    FInfo.BytesPerPixel = static_cast<uint8_t>(format->OutChannels * (bits == 16 ? 2 : 1));
-    const uint64_t pixelBytes = OutputPixelBytes(*format, width, height, bits);
-    FLarge = UsesLargeLayout(*format, pixelBytes, spec.Options);
-    const std::string fullName = stem + (FLarge ? format->LargeExtension : format->Extension);
+    FInfo.BytesPerPixel = static_cast<uint8_t>(FInfo.Channels * (bits == 16 ? 2 : 1));
+    const uint64_t pixelBytes = uint64_t { width } * height * FInfo.BytesPerPixel;
+    FLarge = UsesLargeLayout(*format, width, height, FInfo.BytesPerPixel, spec.Options);
+    const std::string fullName = !spec.ExactName.empty()
+        ? spec.ExactName
+        : stem + (FLarge ? format->LargeExtension : format->Extension);
 
     // The same file may hide behind another spelling of its path (relative parts, links).
     if (fullName == inputName || SameFile(fullName, inputName)) {
+        run.Dialogs.NoteDetail(fullName, "");
         run.Dialogs.ShowErrorDialog(EngineText::CannotOverwriteInput);
         return false;
     }
@@ -188,6 +191,7 @@ bool TImageOutput::Open(const std::string& stem, uint32_t width, uint32_t height
         run.Dialogs.ShowMessage(EngineText::WriteToFileError);
         return false;
     case TAtName::Replaceable:
+        run.Dialogs.NoteDetail(fullName, "");
         if (!run.Dialogs.AskYesNo(EngineText::OutputExists)) {
             return false;
         }
@@ -237,6 +241,13 @@ bool TImageOutput::Open(const std::string& stem, uint32_t width, uint32_t height
     }
     FInfo.ScanLine = FBuffer.data();
 
+    if (format->OptionsProblem) {
+        if (const char* problem = format->OptionsProblem(spec.Options, bits, lineSize)) {
+            run.Dialogs.NoteDetail(fullName, problem);
+            run.Dialogs.ShowMessage(EngineText::WriteToFileError);
+            return false;
+        }
+    }
     TWriteOptions options = spec.Options;
     options.ForceBigTiff = FLarge;
     FWriter = format->MakeWriter();
@@ -299,7 +310,10 @@ TCommitResult TImageOutput::Commit()
 void TImageOutput::Discard()
 {
     if (FWriter) {
-        (void)Finish();
+        if (!FFinished) {
+            FWriter->Abandon();
+            FFinished = true;
+        }
         DropWriter();
     }
     FGuard.Discard();

@@ -21,6 +21,9 @@ struct TOutputSpec {
     TWriteOptions Options;
     /// The data reaches the disk before the file takes its name (off for scratch files).
     bool Durable = true;
+    /// The output's complete name as the user gave it; "" lets the operation name it (stem and
+    /// the extension the kind and size choose).
+    std::string ExactName;
 };
 
 /// An input image open for reading. One thread only.
@@ -70,14 +73,16 @@ public:
     TImageOutput(const TImageOutput&) = delete;
     TImageOutput& operator=(const TImageOutput&) = delete;
 
-    /// Describes an output of spec.Type, width x height at bits per sample, completes stem to
+    /// Describes an output of spec.Type, width x height at bits per sample from an input of
+    /// inputChannels (a TIFF keeps alpha only when asked), completes stem to
     /// its name (Info().FileName, set once known), and checks, in order: that it is not
     /// inputName, that an existing file of that name may be replaced (the question to the
     /// user; a folder, a FIFO or a device there is refused), that the folder has room, and
     /// the size limits; then allocates the line buffer and creates the temporary and the
     /// writer. Shows its own messages; false when refused or failed (nothing is left then).
     [[nodiscard]] bool Open(const std::string& stem, uint32_t width, uint32_t height, uint8_t bits,
-        const TOutputSpec& spec, const std::string& inputName, TRunContext& run);
+        uint8_t inputChannels, const TOutputSpec& spec, const std::string& inputName,
+        TRunContext& run);
     /// The description: FileName complete, ScanLine the line buffer while open.
     TFileInfo& Info() { return FInfo; }
     const TFileInfo& Info() const { return FInfo; }

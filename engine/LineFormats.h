@@ -46,6 +46,9 @@ public:
     /// Completes the file: flushes what is buffered and writes what follows the lines (a TIFF
     /// directory). False when data may be lost. Safe twice; true when nothing was opened.
     [[nodiscard]] virtual bool Finish() = 0;
+    /// Gives the output up without completing it (a failure or an abort): nothing more is
+    /// written, no directory either. Safe at any time.
+    virtual void Abandon() { }
     /// The errno value of the first failure since Open (0 when none).
     virtual int Error() const = 0;
 };

@@ -36,8 +36,8 @@ bool TTavmor::OpenOutFile(const std::string& Name)
     FOut.Discard();
     OutOpen = false;
     TRunContext run = RunContext();
-    const bool ok = FOut.Open(
-        Name, OutInfo.Width, OutInfo.Height, InInfo.Bits, OutputSpec(), InInfo.FileName, run);
+    const bool ok = FOut.Open(Name, OutInfo.Width, OutInfo.Height, InInfo.Bits, InInfo.Channels,
+        OutputSpec(), InInfo.FileName, run);
     // The description as far as the open got; size, kind text and validity stay the caller's.
     const TFileInfo& made = FOut.Info();
     OutInfo.FileName = made.FileName.empty() ? OutInfo.FileName : made.FileName;

@@ -41,7 +41,7 @@ TOutcome CommitOutput(TRunContext& run, TImageOutput& output)
         // Another program (or another run) created the name while this one wrote: the user
         // agreed to nothing, so the answer is the one given to an unasked question, No.
         run.Dialogs.NoteDetail(name, "");
-        run.Dialogs.ShowMessage(EngineText::OutputExists);
+        run.Dialogs.ShowAnsweredNo(EngineText::OutputExists);
         return TOutcome::Failed;
     case TCommitResult::Failed:
         break;
@@ -78,7 +78,8 @@ TOutcome CopyRegion(TRunContext& run, const TFileInfo& input, int32_t x, int32_t
     const std::string stem =
         OutputStem(outFolder + BaseNameOf(input.FileName), format, width, height);
     TImageOutput output;
-    const bool opened = output.Open(stem, width, height, input.Bits, out, input.FileName, run);
+    const bool opened =
+        output.Open(stem, width, height, input.Bits, input.Channels, out, input.FileName, run);
     written = output.Info();
     written.ScanLine = nullptr;
     if (!opened) {

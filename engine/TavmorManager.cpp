@@ -85,9 +85,15 @@ TOutputSpec TTavmor::OutputSpec() const
 {
     TOutputSpec spec;
     spec.Type = OutInfo.ImageType;
-    spec.Options.Compression = Lzw ? TCompression::Lzw : TCompression::None;
+    spec.Options = Options;
+    if (Lzw) {
+        spec.Options.Compression = TCompression::Lzw;
+    }
     spec.Options.ForceBigTiff = ForceBigTiff;
     spec.Durable = !ScratchOutputs;
+    if (!ScratchOutputs) {
+        spec.ExactName = ExactOutputName;
+    }
     return spec;
 }
 

@@ -15,6 +15,7 @@
 #include "engine/ImageFiles.h"
 #include "engine/Outcome.h"
 #include "engine/RunContext.h"
+#include "engine/WriteOptions.h"
 
 using TTextEvent = std::function<void(const std::string&)>;
 using TShowProgressEvent = std::function<void(int32_t max, const std::string& caption)>;
@@ -40,9 +41,15 @@ public:
     TFileInfo OutInfo;
     bool Lzw = false; ///< a TIFF output is LZW-compressed
     bool ForceBigTiff = false; ///< the next TIFF output is a BigTIFF whatever its size
+    /// The rest of how outputs are written (a TIFF's predictor, level, strips, threads, alpha
+    /// and metadata); its compression yields to Lzw when Lzw is set.
+    TWriteOptions Options;
     /// Outputs are scratch files of a job (a resize's tiles): their data need not reach the
     /// disk before they take their names.
     bool ScratchOutputs = false;
+    /// The complete name of the next output as the user gave it ("" = the engine names it);
+    /// scratch outputs never take it.
+    std::string ExactOutputName;
     std::atomic<bool> Abort { false };
 
     TTextEvent OnError;

@@ -7,6 +7,7 @@
 #include "engine/ImageFiles.h"
 #include "engine/ProbeSupport.h"
 #include "engine/TiffIo.h"
+#include "engine/TiffSizeBound.h"
 #include "engine/TiffStriles.h"
 
 namespace {
@@ -275,9 +276,27 @@ bool CheckWholeTiff(const TFileInfo& info, std::string& reason)
     return reason.empty();
 }
 
-bool NeedsBigTiffFor(uint64_t pixelBytes, const TWriteOptions& options)
+bool NeedsBigTiffFor(
+    uint32_t width, uint32_t height, uint8_t bytesPerPixel, const TWriteOptions& options)
 {
-    return NeedsBigTiff(pixelBytes, options.ForceBigTiff);
+    TTiffOutputSize size;
+    size.Width = width;
+    size.Height = height;
+    size.BytesPerPixel = bytesPerPixel;
+    size.Compression = options.Compression;
+    size.RowsPerStrip = options.RowsPerStrip;
+    size.TagBytes = options.KeepMetadata ? options.Metadata.IccProfile.size() : 0;
+    return NeedsBigTiffOutput(size, options.ForceBigTiff);
+}
+
+const char* TiffOptionsProblem(const TWriteOptions& options, uint8_t bits, uint64_t lineBytes)
+{
+    return TiffOptionsReason(CheckTiffWriteOptions(options, bits, lineBytes));
+}
+
+uint8_t TiffChannelsFor(uint8_t inputChannels, const TWriteOptions& options)
+{
+    return TiffOutputChannels(inputChannels, options);
 }
 
 } // namespace
@@ -291,15 +310,20 @@ const TFormat& TiffFormatRow()
         .Probe = ProbeTiff,
         .LinesByNumber = true,
         .OutChannels = 3,
+        .OutputChannels = TiffChannelsFor,
         .OutIsLsb = true,
         .SizeInName = false,
         .Extension = ".tif",
         .NeedsLargeLayout = NeedsBigTiffFor,
         .LargeExtension = ".big.tif",
+        .OptionsProblem = TiffOptionsProblem,
         .MakeReader = [] { return MakeTiffReader(); },
         .MakeWriter = MakeTiffWriter,
         .OutputKinds = { { "tif", "TIFF", TCompression::None },
-            { "tif-lzw", "TIFF (LZW)", TCompression::Lzw } },
+            { "tif-lzw", "TIFF (LZW)", TCompression::Lzw },
+            { "tif-deflate", "TIFF (Deflate)", TCompression::Deflate },
+            // Older libtiff builds and many viewers cannot read it.
+            { "tif-zstd", "TIFF (ZSTD)", TCompression::Zstd } },
         .CheckWholeRead = CheckWholeTiff,
     };
     return kRow;

@@ -243,6 +243,12 @@ TIFF* ClientOpen(const std::string& name, const char* mode, TTiffFd& state)
 
 } // namespace
 
+void StopTiffWriting(TTiffFd& state)
+{
+    state.Pending.clear();
+    state.Failed = true;
+}
+
 TIFF* OpenTiffRead(const std::string& path, TTiffFd& fd)
 {
     ResetState(fd, IoSeam().Open(path.c_str(), O_RDONLY | O_CLOEXEC, 0), false);

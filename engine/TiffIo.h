@@ -50,6 +50,9 @@ TIFF* OpenTiffRead(const std::string& path, TTiffFd& fd);
 /// Opens libtiff for writing in mode "w" or "w8" onto fd, an empty file that stays its owner's;
 /// the header goes out at once. Null (fd still open, still the owner's) on failure.
 TIFF* OpenTiffWrite(int fd, const std::string& name, bool bigTiff, TTiffFd& state);
+/// Drops what is gathered for writing and fails every later write, so that a write given up on
+/// leaves no directory behind that would make its partial file look like an image.
+void StopTiffWriting(TTiffFd& state);
 /// Reads the layout of the current directory and checks it against what the engine can
 /// deliver as interleaved unsigned RGB(A) lines and against the reader's buffer limits; when
 /// refused, *reason (if given) names the tag or size at fault.

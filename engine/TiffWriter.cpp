@@ -1,54 +1,39 @@
-// TIFF line writing through libtiff onto a descriptor its owner keeps: interleaved lines, one
-// line per strip, uncompressed or LZW.
+// TIFF line writing onto a descriptor its owner keeps: the lines of an output go to the strip
+// writer, which encodes strips on every core and writes them in order.
 #include <memory>
 
-#include "engine/TiffIo.h"
+#include "engine/TiffFormat.h"
+#include "engine/TiffStripWriter.h"
 
 namespace {
 
-/// Writes interleaved RGB lines, one line per strip, uncompressed or LZW.
+/// The TIFF output behind the engine's line-writer surface.
 class TTiffLineWriter final : public TLineWriter {
 public:
-    ~TTiffLineWriter() override { (void)Finish(); }
+    ~TTiffLineWriter() override { Abandon(); }
 
     [[nodiscard]] bool Open(int fd, const TFileInfo& info, const TWriteOptions& options) override
     {
-        (void)Finish();
-        const bool lzw = options.Compression == TCompression::Lzw;
-        FTif = OpenTiffWrite(fd, info.FileName, options.ForceBigTiff, FFd);
-        if (!FTif) {
-            return false;
-        }
+        Abandon();
         FLineSize = info.ScanLineSize;
-        const bool ok = TIFFSetField(FTif, TIFFTAG_IMAGEWIDTH, info.Width) == 1
-            && TIFFSetField(FTif, TIFFTAG_IMAGELENGTH, info.Height) == 1
-            && TIFFSetField(FTif, TIFFTAG_BITSPERSAMPLE, static_cast<unsigned>(info.Bits)) == 1
-            && TIFFSetField(FTif, TIFFTAG_SAMPLESPERPIXEL, static_cast<unsigned>(info.Channels))
-                == 1
-            && TIFFSetField(FTif, TIFFTAG_ROWSPERSTRIP, 1u) == 1
-            && TIFFSetField(FTif, TIFFTAG_COMPRESSION,
-                   static_cast<unsigned>(lzw ? COMPRESSION_LZW : COMPRESSION_NONE))
-                == 1
-            && TIFFSetField(FTif, TIFFTAG_PLANARCONFIG, static_cast<unsigned>(PLANARCONFIG_CONTIG))
-                == 1
-            && TIFFSetField(FTif, TIFFTAG_PHOTOMETRIC, static_cast<unsigned>(PHOTOMETRIC_RGB)) == 1
-            && TIFFSetField(FTif, TIFFTAG_XRESOLUTION, 240.0) == 1
-            && TIFFSetField(FTif, TIFFTAG_YRESOLUTION, 240.0) == 1
-            && TIFFSetField(FTif, TIFFTAG_RESOLUTIONUNIT, static_cast<unsigned>(RESUNIT_INCH)) == 1;
-        if (!ok) {
-            (void)Finish();
-            return false;
+        FError = 0;
+        TTiffOutputImage image;
+        image.Width = info.Width;
+        image.Height = info.Height;
+        image.Bits = info.Bits;
+        image.Channels = info.Channels;
+        FOpen = FWriter.Open(fd, info.FileName, image, options, options.ForceBigTiff,
+            options.KeepMetadata ? options.Metadata : TTiffMetadata {});
+        if (!FOpen) {
+            FError = FWriter.Error();
         }
-        return true;
+        return FOpen;
     }
 
-    int32_t WriteLine(uint32_t row, const uint8_t* buffer) override
+    int32_t WriteLine(uint32_t, const uint8_t* buffer) override
     {
-        if (!FTif) {
-            return 0;
-        }
-        // libtiff takes a non-const buffer but does not change it for these compressions.
-        if (TIFFWriteScanline(FTif, const_cast<uint8_t*>(buffer), row, 0) != 1) {
+        if (!FOpen || !FWriter.WriteLine(buffer)) {
+            FError = FError != 0 ? FError : FWriter.Error();
             return 0;
         }
         return static_cast<int32_t>(FLineSize);
@@ -56,22 +41,32 @@ public:
 
     [[nodiscard]] bool Finish() override
     {
-        if (!FTif) {
-            return true;
+        if (!FOpen) {
+            return FError == 0;
         }
-        // The directory is written here; a failure means the file is unusable.
-        const bool flushed = TIFFFlush(FTif) == 1;
-        TIFFClose(FTif);
-        FTif = nullptr;
-        return flushed && !FFd.Failed;
+        FOpen = false;
+        const bool ok = FWriter.Close();
+        if (!ok) {
+            FError = FError != 0 ? FError : FWriter.Error();
+        }
+        return ok;
     }
 
-    int Error() const override { return FFd.Error; }
+    void Abandon() override
+    {
+        if (FOpen) {
+            FWriter.Abandon();
+            FOpen = false;
+        }
+    }
+
+    int Error() const override { return FError; }
 
 private:
-    TIFF* FTif = nullptr;
-    TTiffFd FFd;
+    TTiffStripWriter FWriter;
     uint32_t FLineSize = 0;
+    bool FOpen = false;
+    int FError = 0;
 };
 
 } // namespace

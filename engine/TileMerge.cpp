@@ -74,6 +74,7 @@ TOutcome MergeTiles(TRunContext& run, uint32_t countX, uint32_t countY,
     const uint32_t lastWidth = reference.Width;
     const uint32_t lastHeight = reference.Height;
     const uint8_t bits = reference.Bits;
+    const uint8_t channels = reference.Channels;
 
     // In 64 bits, so that a huge grid cannot wrap around to a plausible size.
     const uint64_t outWidth = uint64_t { countX - 1 } * firstWidth + lastWidth;
@@ -87,8 +88,9 @@ TOutcome MergeTiles(TRunContext& run, uint32_t countX, uint32_t countY,
     const TFormat& format = *FormatOf(out.Type);
     const std::string stem = OutputStem(base, format, outWidth, outHeight);
     // Replacing a file of the output's name must never replace one of the tiles.
-    const std::string completeName = CompleteOutputName(stem, format,
-        static_cast<uint32_t>(outWidth), static_cast<uint32_t>(outHeight), bits, out.Options);
+    const std::string completeName =
+        CompleteOutputName(stem, format, static_cast<uint32_t>(outWidth),
+            static_cast<uint32_t>(outHeight), bits, channels, out.Options);
     for (const std::string& tile : files) {
         if (tile == completeName || SameFile(tile, completeName)) {
             run.Dialogs.ShowErrorDialog(EngineText::CannotOverwriteInput);
@@ -115,7 +117,7 @@ TOutcome MergeTiles(TRunContext& run, uint32_t countX, uint32_t countY,
 
     TImageOutput output;
     const bool opened = output.Open(stem, static_cast<uint32_t>(outWidth),
-        static_cast<uint32_t>(outHeight), bits, out, currentInput, run);
+        static_cast<uint32_t>(outHeight), bits, channels, out, currentInput, run);
     written = output.Info();
     written.ScanLine = nullptr;
     if (!opened) {

@@ -111,7 +111,8 @@ TOutcome SplitImage(TRunContext& run, const TFileInfo& input, uint32_t tileWidth
             const uint32_t width = PartSize(c, columns, tileWidth, imageWidth);
             const std::string name = TileFileName(stem, width, bandHeight, c, r);
             auto tile = std::make_unique<TImageOutput>();
-            if (!tile->Open(name, width, bandHeight, input.Bits, spec, input.FileName, run)) {
+            if (!tile->Open(name, width, bandHeight, input.Bits, input.Channels, spec,
+                    input.FileName, run)) {
                 const std::string shown =
                     tile->Info().FileName.empty() ? name : tile->Info().FileName;
                 run.Dialogs.NoteDetail(shown, tile->OpenFailure());
@@ -175,7 +176,7 @@ TOutcome SplitImage(TRunContext& run, const TFileInfo& input, uint32_t tileWidth
         break;
     case TCommitResult::Exists:
         run.Dialogs.NoteDetail(finished[failedAt]->Info().FileName, "");
-        run.Dialogs.ShowMessage(EngineText::OutputExists);
+        run.Dialogs.ShowAnsweredNo(EngineText::OutputExists);
         return TOutcome::Failed;
     case TCommitResult::Failed:
         run.Dialogs.NoteDetail(

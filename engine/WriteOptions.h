@@ -1,17 +1,17 @@
-// How an output is written beyond its kind: the compression of a TIFF and the BigTIFF choice.
+// How an output is written beyond its kind: a TIFF's compression, predictor, level, strips,
+// threads and what it keeps of the input, and the BigTIFF choice.
 #pragma once
 
-#include <cstdint>
+#include "engine/TiffMetadata.h"
+#include "engine/TiffWriteOptions.h"
 
 /// Compression of a TIFF output (the TIFF Compression tag's values).
-enum class TCompression : uint16_t {
-    None = 1,
-    Lzw = 5,
-};
+using TCompression = TTiffCompression;
 
 /// Options of one output file; the kinds that have no use for an option ignore it.
-struct TWriteOptions {
-    TCompression Compression = TCompression::None;
+struct TWriteOptions : TTiffWriteOptions {
     /// Write a BigTIFF whatever the size (a split's tiles follow its first, largest tile).
     bool ForceBigTiff = false;
+    /// The input's metadata, written when KeepMetadata asks for it.
+    TTiffMetadata Metadata;
 };

@@ -85,6 +85,9 @@ int main(int argc, char** argv)
                 FuzzImageInput::TOptions o;
                 o.In = t.options.BigTiff ? TInKind::BigTif : TInKind::Tif;
                 o.Out = uint8_t(n++ % 4);
+                // TIFF outputs of every coding, some keeping alpha.
+                o.Coding = uint8_t((n / 4) % 4);
+                o.KeepAlpha = n % 3 == 0;
                 const std::string name = std::string("tif-") + t.name + "-" + std::to_string(bits)
                     + "-" + std::to_string(channels);
                 ok = SaveImageSeed((root / "fuzz_image" / name).string(), o, scratch) && ok;

@@ -29,7 +29,7 @@ namespace {
 
 // Images larger than this are probed and checked but not copied: a copy of them only moves
 // more bytes of the same shape and would slow every run down without reaching new code.
-constexpr uint64_t kMaxCopiedPixels = 1u << 14;
+constexpr uint64_t kMaxCopiedPixels = 1u << 12;
 
 /// Stops the run with a message: libFuzzer keeps the input as a finding.
 [[noreturn]] void Broken(const char* what, const std::string& detail)
@@ -78,13 +78,13 @@ std::vector<std::vector<uint8_t>> Copy(
     out.Width = from.Width;
     out.Height = from.Height;
     out.Bits = from.Bits;
-    out.Channels = format.OutChannels;
+    out.Channels = OutputChannelsOf(format, from.Channels, options);
     out.BytesPerPixel = static_cast<uint8_t>(out.Channels * (out.Bits / 8));
     out.IsLsb = format.OutIsLsb;
     out.ScanLineSize = out.Width * out.BytesPerPixel;
     const std::string stem = std::string(TMemorySeam::kMemoryFolder) + "out";
     out.FileName = CompleteOutputName(OutputStem(stem, format, out.Width, out.Height), format,
-        out.Width, out.Height, out.Bits, options);
+        out.Width, out.Height, out.Bits, from.Channels, options);
     std::vector<uint8_t> line(out.ScanLineSize);
     out.ScanLine = line.data();
 
@@ -92,7 +92,7 @@ std::vector<std::vector<uint8_t>> Copy(
     auto writer = format.MakeWriter();
     TWriteOptions written = options;
     written.ForceBigTiff =
-        UsesLargeLayout(format, OutputPixelBytes(format, out.Width, out.Height, out.Bits), options);
+        UsesLargeLayout(format, out.Width, out.Height, out.BytesPerPixel, options);
     if (fd < 0 || !writer->Open(fd, out, written)) {
         Broken("an output in memory could not be opened", out.FileName);
     }
@@ -108,7 +108,10 @@ std::vector<std::vector<uint8_t>> Copy(
         }
         lines.push_back(line);
     }
-    if (!writer->Finish()) {
+    // An output missing lines is given up, as the engine gives it up; a whole one must finish.
+    if (lines.empty()) {
+        writer->Abandon();
+    } else if (!writer->Finish()) {
         Broken("an output in memory could not be finished", out.FileName);
     }
     (void)IoSeam().Close(fd);
@@ -171,8 +174,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static const FileType kOut[] = { FileType::TIF, FileType::TIF, FileType::RAW, FileType::KRO };
     const TFormat& format = *FormatOf(kOut[options.Out]);
     TWriteOptions writeOptions;
-    writeOptions.Compression = options.Out == 1 ? TCompression::Lzw : TCompression::None;
+    static const TCompression kCoding[] = { TCompression::None, TCompression::Deflate,
+        TCompression::Zstd, TCompression::Lzw };
+    writeOptions.Compression =
+        options.Coding == 0 && options.Out == 1 ? TCompression::Lzw : kCoding[options.Coding];
+    writeOptions.Predictor = options.Coding == 3;
+    writeOptions.RowsPerStrip = options.Coding == 0 ? 1 : 3;
+    // One thread: a fuzz run must not start one per core for every input.
+    writeOptions.Threads = 1;
+    writeOptions.KeepAlpha = options.KeepAlpha;
     writeOptions.ForceBigTiff = options.ForceBigTiff;
+    const uint64_t lineBytes = uint64_t { info.Width } * info.BytesPerPixel;
+    if (format.OptionsProblem && format.OptionsProblem(writeOptions, info.Bits, lineBytes)) {
+        return 0;
+    }
 
     TImageInput in;
     if (!in.Open(info)) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/Outcome.h"
+#include "engine/TiffWriteOptions.h"
 
 /// Where and how a job writes its output.
 struct TOutputRequest {
@@ -14,6 +15,12 @@ struct TOutputRequest {
     std::string Kind = "tif";
     /// The folder to write into; "" (or a folder that no longer exists) means the input's own.
     std::string Folder;
+    /// The output's complete name, exactly as given, in place of the folder and the name the
+    /// job would choose; "" for those. Jobs that write one file only.
+    std::string Name;
+    /// How a TIFF output is written beyond its compression, which Kind gives (the predictor,
+    /// level, rows per strip, threads, and whether alpha and metadata are kept).
+    TTiffWriteOptions Tiff;
 };
 
 /// Rewrite the whole current input in another format.

@@ -134,7 +134,8 @@ TJobResult TResizeRun::Run()
         Pool.clear(); // waits for any worker still running
         Engine.InInfo = Saved;
         Engine.ScratchOutputs = false;
-        Jobs.SetOutputOptions(Request.Output); // the tiling passes switched the engine to RAW
+        Jobs.SetOutputOptions(
+            Request.Output, Saved.FileName); // the tiling passes switched the engine to RAW
         Host.EnableButtons();
         CleanTempFolder();
     });
@@ -179,10 +180,16 @@ bool TResizeRun::Check()
         Jobs.ShowError(EngineText::FileNotFoundOrBad);
         return false;
     }
-    Jobs.SetOutputOptions(Request.Output);
-    OutFolder = Jobs.OutputFolderFor(in.FileName, Request.Output.Folder);
-    if (SameFolder(OutFolder, DirectoryOf(in.FileName))
-        && Engine.OutInfo.ImageType == in.ImageType) {
+    Jobs.SetOutputOptions(Request.Output, Saved.FileName);
+    // A name given in full goes where it says; the engine's own names go into the folder.
+    const bool named = !Request.Output.Name.empty();
+    OutFolder = named ? Jobs.OutputFolderFor(Request.Output.Name, "")
+                      : Jobs.OutputFolderFor(in.FileName, Request.Output.Folder);
+    const bool sameName = named
+        ? Request.Output.Name == in.FileName || SameFile(Request.Output.Name, in.FileName)
+        : SameFolder(OutFolder, DirectoryOf(in.FileName))
+            && Engine.OutInfo.ImageType == in.ImageType;
+    if (sameName) {
         dialogs.NoteDetail(in.FileName, "");
         Host.ShowErrorDialog(EngineText::CannotOverwriteInput);
         return false;
@@ -420,7 +427,7 @@ void TResizeRun::FinalPass(const ResizePlan::TFinal& plan)
         }
     }
 
-    Jobs.SetOutputOptions(Request.Output);
+    Jobs.SetOutputOptions(Request.Output, Saved.FileName);
     Engine.ScratchOutputs = false;
     if (!Engine.Abort) {
         Engine.CopyRegion(0, 0, in.Width, in.Height, OutFolder, JobText::ResizeStepFinal);

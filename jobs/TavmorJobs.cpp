@@ -11,6 +11,7 @@
 #include "engine/Formats.h"
 #include "engine/ScopeExit.h"
 #include "engine/TavmorUtils.h"
+#include "engine/TiffMetadata.h"
 #include "jobs/JobTexts.h"
 #include "jobs/OutputNames.h"
 
@@ -60,11 +61,22 @@ TJobResult TJobs::Refuse(const std::string& text, const std::string& file)
     return ResultOf(TOutcome::Failed);
 }
 
-void TJobs::SetOutputOptions(const TOutputRequest& output)
+void TJobs::SetOutputOptions(
+    const TOutputRequest& output, const std::string& metadataSource, bool keepOrientation)
 {
     const TFoundKind found = FindOutputKind(output.Kind);
     Engine.OutInfo.ImageType = found.Format ? found.Format->Type : FileType::NV;
     Engine.Lzw = found.Kind && found.Kind->Compression == TCompression::Lzw;
+    Engine.ExactOutputName = output.Name;
+    TWriteOptions options = WriteOptionsOf(output);
+    // Only a TIFF input holds metadata to keep; a crop, a tile or a resized image is no longer
+    // the whole picture the Orientation turned.
+    if (options.KeepMetadata && !metadataSource.empty()
+        && FormatForPath(metadataSource) == FormatOf(FileType::TIF)
+        && ReadTiffMetadataFile(metadataSource, options.Metadata) && !keepOrientation) {
+        options.Metadata.Orientation = 1;
+    }
+    Engine.Options = options;
 }
 
 std::string TJobs::OutputFolderFor(const std::string& fileName, const std::string& chosen) const
@@ -72,12 +84,12 @@ std::string TJobs::OutputFolderFor(const std::string& fileName, const std::strin
     return ::OutputFolderFor(fileName, chosen);
 }
 
-TJobResult TJobs::RunRegionCopy(
-    const TOutputRequest& output, int64_t x, int64_t y, int64_t width, int64_t height)
+TJobResult TJobs::RunRegionCopy(const TOutputRequest& output, int64_t x, int64_t y, int64_t width,
+    int64_t height, bool keepOrientation)
 {
     Host.DisableButtons();
     TScopeExit enable([this] { Host.EnableButtons(); });
-    SetOutputOptions(output);
+    SetOutputOptions(output, Engine.InInfo.FileName, keepOrientation);
     const std::string folder = OutputFolderFor(Engine.InInfo.FileName, output.Folder);
     const TOutcome outcome =
         Engine.CopyRegion(static_cast<int32_t>(std::clamp<int64_t>(x, 0, INT32_MAX)),
@@ -93,7 +105,7 @@ TJobResult TJobs::RunConvert(const TConvertRequest& request)
     }
     FRunning = true;
     TScopeExit running([this] { FRunning = false; });
-    return RunRegionCopy(request.Output, 0, 0, Engine.InInfo.Width, Engine.InInfo.Height);
+    return RunRegionCopy(request.Output, 0, 0, Engine.InInfo.Width, Engine.InInfo.Height, true);
 }
 
 TJobResult TJobs::RunCrop(const TCropRequest& request)
@@ -124,7 +136,7 @@ TJobResult TJobs::RunCrop(const TCropRequest& request)
     if (ch < 1 || y + ch > h) {
         return Refuse(JobText::CropHeightRange + std::to_string(h - y), Engine.InInfo.FileName);
     }
-    return RunRegionCopy(request.Output, x, y, cw, ch);
+    return RunRegionCopy(request.Output, x, y, cw, ch, false);
 }
 
 TJobResult TJobs::RunSplit(const TSplitRequest& request)
@@ -136,7 +148,7 @@ TJobResult TJobs::RunSplit(const TSplitRequest& request)
     TScopeExit running([this] { FRunning = false; });
     Host.DisableButtons();
     TScopeExit enable([this] { Host.EnableButtons(); });
-    SetOutputOptions(request.Output);
+    SetOutputOptions(request.Output, Engine.InInfo.FileName);
     const std::string folder = OutputFolderFor(Engine.InInfo.FileName, request.Output.Folder);
     std::vector<std::string> tiles;
     const TOutcome outcome = Engine.SplitImage(std::max<uint32_t>(ToSize(request.TileWidth), 1),
@@ -167,7 +179,7 @@ TJobResult TJobs::RunMerge(const TMergeRequest& request)
 
     Host.DisableButtons();
     TScopeExit enable([this] { Host.EnableButtons(); });
-    SetOutputOptions(request.Output);
+    SetOutputOptions(request.Output, files.front());
     const std::string folder = OutputFolderFor(files.front(), request.Output.Folder);
     const TOutcome outcome =
         Engine.MergeTiles(ToSize(request.CountX), ToSize(request.CountY), files, folder, "");

@@ -36,9 +36,12 @@ public:
     TJobResult RunMerge(const TMergeRequest& request);
     TJobResult RunResize(const TResizeRequest& request);
 
-    /// Writes the output kind and its compression into the engine (its OutInfo.ImageType and
-    /// Lzw); an unknown kind gives FileType::NV.
-    void SetOutputOptions(const TOutputRequest& output);
+    /// Writes the output kind, its compression and the other write options into the engine
+    /// (its OutInfo.ImageType, Lzw and Options); an unknown kind gives FileType::NV. When the
+    /// options keep metadata, the metadata comes from metadataSource (a TIFF; "" for none),
+    /// its Orientation only when keepOrientation (a whole image kept as it is).
+    void SetOutputOptions(const TOutputRequest& output, const std::string& metadataSource = "",
+        bool keepOrientation = false);
     /// The folder, ending in the separator, for the output of a job whose input is fileName:
     /// chosen when it names an existing folder, else the input's own.
     std::string OutputFolderFor(const std::string& fileName, const std::string& chosen) const;
@@ -66,8 +69,8 @@ public:
 
 private:
     /// Copies the rectangle into one output of the request's kind.
-    TJobResult RunRegionCopy(
-        const TOutputRequest& output, int64_t x, int64_t y, int64_t width, int64_t height);
+    TJobResult RunRegionCopy(const TOutputRequest& output, int64_t x, int64_t y, int64_t width,
+        int64_t height, bool keepOrientation);
     /// Refusal before any file is touched: file noted, text shown, Abort set, Failed.
     TJobResult Refuse(const std::string& text, const std::string& file);
 

@@ -16,4 +16,10 @@ inline constexpr const char* BadDivider = "Divider gives no usable size";
 inline constexpr const char* TileLengthMismatch =
     "Tile length matches neither 8 nor 16 bits for the size in its name: ";
 inline constexpr const char* UnknownError = "Unknown failure";
+inline constexpr const char* NoSink = "No destination for the rows";
+inline constexpr const char* NotOpen = "Row resize not open";
+inline constexpr const char* TooManyRows = "More source rows than the tile has";
+inline constexpr const char* MissingRow = "A needed source row is missing";
+inline constexpr const char* RowRefused = "Destination row refused";
+inline constexpr const char* SourceFailed = "Source row could not be read";
 } // namespace ResampleText

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "resample/PixelMath.h"
+#include "resample/ResampleKernels.h"
 #include "resample/ResampleTexts.h"
 
 namespace {
@@ -90,181 +91,41 @@ void CorrectMiddle(TCluster& cluster, float sum)
 
 // ---- Filtered resampling ----
 
-// The inner loops are also built for AVX2 and picked at run time. The bytes do not change:
-// every lane does the same IEEE operations in the same order as the scalar code, and no fused
-// multiply-add is formed (-ffp-contract=off, and AVX2 alone does not enable FMA).
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-#define TAVMOR_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define TAVMOR_VECTOR_CLONES
-#endif
-
-typedef float TFloat4 __attribute__((vector_size(16)));
-
-constexpr int32_t kChannels = 3;
-
-// The column table laid out for the horizontal pass: every cluster padded to the same number
-// of taps with zero weights. Adding a zero product changes an accumulator at most in the sign
-// of a zero, which the conversion back to samples maps to 0 either way.
-struct TFlatTable {
-    int32_t Taps = 0;
-    std::vector<ptrdiff_t> Offset; // first float of each tap's pixel in the line buffer
-    std::vector<float> Weight;
-    // Per destination pixel: its taps are the line pixels First, First + 1, ... (true away
-    // from the edges), so the offsets need not be read.
-    std::vector<uint8_t> Consecutive;
-    std::vector<int32_t> First;
-};
-
-TFlatTable Flatten(const TMappingTable& table, int32_t low)
-{
-    TFlatTable flat;
-    for (const TCluster& c : table)
-        flat.Taps = std::max<int32_t>(flat.Taps, int32_t(c.size()));
-    flat.Offset.resize(table.size() * size_t(flat.Taps));
-    flat.Weight.resize(table.size() * size_t(flat.Taps), 0.0f);
-    flat.Consecutive.resize(table.size());
-    flat.First.resize(table.size());
-    for (size_t x = 0; x < table.size(); ++x) {
-        const TCluster& c = table[x];
-        bool consecutive = c.size() == size_t(flat.Taps);
-        for (size_t k = 1; consecutive && k < c.size(); ++k)
-            consecutive = c[k].Pos == c[k - 1].Pos + 1;
-        flat.Consecutive[x] = consecutive;
-        flat.First[x] = c.front().Pos - low;
-        for (int32_t k = 0; k < flat.Taps; ++k) {
-            const size_t at = x * size_t(flat.Taps) + size_t(k);
-            const bool real = size_t(k) < c.size();
-            flat.Offset[at] =
-                ptrdiff_t((real ? c[size_t(k)].Pos : c.front().Pos) - low) * ptrdiff_t(kChannels);
-            flat.Weight[at] = real ? c[size_t(k)].Weight : 0.0f;
-        }
-    }
-    return flat;
-}
-
-// line[i] += sample × (1 / max) × weight for every contributor in order, each step rounded to
-// float. Four contributors per sweep keep the line in registers longer; the order of the
-// additions per sample is the contributors' order all the same.
-template <typename TSample>
-TAVMOR_VECTOR_CLONES void VerticalPass(
-    const TImageData& source, const TCluster& cluster, int32_t lowX, size_t count, float* line)
-{
-    const int64_t stride = int64_t(source.Width) * kChannels;
-    const TSample* base = reinterpret_cast<const TSample*>(source.Bits) + int64_t(lowX) * kChannels;
-    std::fill(line, line + count, 0.0f);
-    size_t k = 0;
-    for (; k + 4 <= cluster.size(); k += 4) {
-        const TSample* s0 = base + cluster[k].Pos * stride;
-        const TSample* s1 = base + cluster[k + 1].Pos * stride;
-        const TSample* s2 = base + cluster[k + 2].Pos * stride;
-        const TSample* s3 = base + cluster[k + 3].Pos * stride;
-        const float w0 = cluster[k].Weight, w1 = cluster[k + 1].Weight;
-        const float w2 = cluster[k + 2].Weight, w3 = cluster[k + 3].Weight;
-        for (size_t i = 0; i < count; ++i) {
-            float acc = line[i];
-            acc = acc + SampleToFloat(s0[i]) * w0;
-            acc = acc + SampleToFloat(s1[i]) * w1;
-            acc = acc + SampleToFloat(s2[i]) * w2;
-            acc = acc + SampleToFloat(s3[i]) * w3;
-            line[i] = acc;
-        }
-    }
-    for (; k < cluster.size(); ++k) {
-        const TSample* s = base + cluster[k].Pos * stride;
-        const float w = cluster[k].Weight;
-        for (size_t i = 0; i < count; ++i)
-            line[i] = line[i] + SampleToFloat(s[i]) * w;
-    }
-}
-
-typedef double TDouble2 __attribute__((vector_size(16)));
-
-// SetPixelFP on the lanes in pairs: clamp(round-half-even(value × max)).
-template <typename TSample> inline void StorePixel(TFloat4 acc, TSample* out)
-{
-    constexpr double kMax = double(std::numeric_limits<TSample>::max());
-    const TDouble2 low = ClampRoundHalfEven(TDouble2 { acc[0], acc[1] } * kMax, kMax);
-    const TDouble2 high = ClampRoundHalfEven(TDouble2 { acc[2], acc[3] } * kMax, kMax);
-    out[0] = TSample(low[0]);
-    out[1] = TSample(low[1]);
-    out[2] = TSample(high[0]);
-}
-
-// The three samples of a line pixel, and the next float in the fourth lane, whose sums are
-// never used. The line carries one float of padding after its last pixel for this.
-inline TFloat4 LoadPixel(const float* p)
-{
-    TFloat4 v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-// Four destination pixels at a time: their sums are independent, so the additions of one
-// pixel need not wait for each other's latency. Each pixel still adds its taps in order.
-template <typename TSample>
-TAVMOR_VECTOR_CLONES void HorizontalPass(
-    const float* line, const TFlatTable& columns, int32_t width, TSample* out)
-{
-    const size_t taps = size_t(columns.Taps);
-    const ptrdiff_t* offset = columns.Offset.data();
-    const float* weight = columns.Weight.data();
-    int32_t x = 0;
-    for (; x + 4 <= width; x += 4) {
-        const ptrdiff_t* i0 = offset + size_t(x) * taps;
-        const float* w0 = weight + size_t(x) * taps;
-        TFloat4 a0 = {}, a1 = {}, a2 = {}, a3 = {};
-        const uint8_t* consecutive = columns.Consecutive.data() + x;
-        if (consecutive[0] & consecutive[1] & consecutive[2] & consecutive[3]) {
-            const float* l0 = line + ptrdiff_t(columns.First[size_t(x)]) * kChannels;
-            const float* l1 = line + ptrdiff_t(columns.First[size_t(x) + 1]) * kChannels;
-            const float* l2 = line + ptrdiff_t(columns.First[size_t(x) + 2]) * kChannels;
-            const float* l3 = line + ptrdiff_t(columns.First[size_t(x) + 3]) * kChannels;
-            for (size_t k = 0; k < taps; ++k) {
-                a0 = a0 + LoadPixel(l0 + k * kChannels) * w0[k];
-                a1 = a1 + LoadPixel(l1 + k * kChannels) * w0[taps + k];
-                a2 = a2 + LoadPixel(l2 + k * kChannels) * w0[2 * taps + k];
-                a3 = a3 + LoadPixel(l3 + k * kChannels) * w0[3 * taps + k];
-            }
-        } else {
-            for (size_t k = 0; k < taps; ++k) {
-                a0 = a0 + LoadPixel(line + i0[k]) * w0[k];
-                a1 = a1 + LoadPixel(line + i0[taps + k]) * w0[taps + k];
-                a2 = a2 + LoadPixel(line + i0[2 * taps + k]) * w0[2 * taps + k];
-                a3 = a3 + LoadPixel(line + i0[3 * taps + k]) * w0[3 * taps + k];
-            }
-        }
-        StorePixel(a0, out + int64_t(x) * kChannels);
-        StorePixel(a1, out + int64_t(x + 1) * kChannels);
-        StorePixel(a2, out + int64_t(x + 2) * kChannels);
-        StorePixel(a3, out + int64_t(x + 3) * kChannels);
-    }
-    for (; x < width; ++x) {
-        const ptrdiff_t* i0 = offset + size_t(x) * taps;
-        const float* w0 = weight + size_t(x) * taps;
-        TFloat4 acc = {};
-        for (size_t k = 0; k < taps; ++k)
-            acc = acc + LoadPixel(line + i0[k]) * w0[k];
-        StorePixel(acc, out + int64_t(x) * kChannels);
-    }
-}
-
+// The whole source is at hand, so the vertical pass reads its samples where they are and
+// converts each on the way.
 template <typename TSample>
 void FilteredRows(const TImageData& source, TImageData& destination, const TMappingTable& rows,
-    const TFlatTable& columns, int32_t lowX, int32_t highX, unsigned threads)
+    const TColumnTable& columns, int32_t lowX, int32_t highX, unsigned threads)
 {
-    const size_t used = size_t(highX - lowX + 1);
-    ParallelRows(destination.Height, threads,
-        [&, line = std::vector<float>()](int32_t y0, int32_t y1) mutable {
-            // One float of padding for the fourth lane of the last pixel (LoadPixel).
-            line.resize(used * kChannels + 1, 0.0f);
-            for (int32_t y = y0; y < y1; ++y) {
-                VerticalPass<TSample>(source, rows[size_t(y)], lowX, used * kChannels, line.data());
-                TSample* out = reinterpret_cast<TSample*>(destination.Bits)
-                    + int64_t(y) * destination.Width * kChannels;
-                HorizontalPass<TSample>(line.data(), columns, destination.Width, out);
-            }
-        });
+    const TResampleKernels& kernels = SelectedKernels();
+    const TRowTaps taps = FlattenRows(rows);
+    const size_t used = size_t(highX - lowX + 1) * kLineChannels;
+    const size_t outCount = size_t(destination.Width) * kLineChannels;
+    const int64_t stride = int64_t(source.Width) * kLineChannels;
+    const TSample* base =
+        reinterpret_cast<const TSample*>(source.Bits) + int64_t(lowX) * kLineChannels;
+    struct TBuffers {
+        std::vector<const TSample*> Rows;
+        std::vector<float> Line, Out;
+    };
+    ParallelRows(destination.Height, threads, [&, b = TBuffers()](int32_t y0, int32_t y1) mutable {
+        // One float of padding after the line and after the row: pixels are read and
+        // written four floats at a time.
+        b.Line.resize(used + 1, 0.0f);
+        b.Out.resize(outCount + 1, 0.0f);
+        for (int32_t y = y0; y < y1; ++y) {
+            const size_t first = taps.Start[size_t(y)];
+            const size_t count = taps.Start[size_t(y) + 1] - first;
+            b.Rows.resize(count);
+            for (size_t k = 0; k < count; ++k)
+                b.Rows[k] = base + taps.Pos[first + k] * stride;
+            RunVertical(
+                kernels, b.Rows.data(), taps.Weight.data() + first, count, used, b.Line.data());
+            kernels.Horizontal(b.Line.data(), columns, destination.Width, b.Out.data());
+            RunStoreRow(kernels, b.Out.data(), outCount,
+                reinterpret_cast<TSample*>(destination.Bits) + int64_t(y) * int64_t(outCount));
+        }
+    });
 }
 
 // ---- Nearest neighbour ----
@@ -417,7 +278,7 @@ void FilteredStretch(const TImageData& source, TImageData& destination, TFilterK
         return;
     int32_t lowX = 0, highX = -1;
     ClusterRange(columns, lowX, highX);
-    const TFlatTable flat = Flatten(columns, lowX);
+    const TColumnTable flat = FlattenColumns(columns, lowX);
     if (source.Format == R8G8B8)
         FilteredRows<uint8_t>(source, destination, rows, flat, lowX, highX, threads);
     else if (source.Format == R16G16B16)

@@ -1,17 +1,27 @@
-// Renders the main window with each panel, the progress panel (running and paused) and the
-// abort confirmation to PNG files, so that a person can look at them.
+// Renders the main window with each panel, the progress panel (running and paused), the
+// abort confirmation, the enlarged window and the RAW parameters dialog to PNG files, so that
+// a person can look at them under each desktop theme.
 #include <cstdio>
 #include <string>
 
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
+#include <QLineEdit>
 #include <QPixmap>
+#include <QPushButton>
+#include <QTimer>
 
+#include "app/CheckVersionTh.h"
 #include "app/Confirm.h"
 #include "app/Main.h"
 #include "app/Progress.h"
+#include "app/RawInfo.h"
 
 namespace {
+// Longest wait for the update check's answer before the About panel is taken anyway.
+constexpr int kCheckWaitMs = 5000;
+
 bool Save(QWidget& widget, const QString& folder, const char* name)
 {
     const QString path = folder + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png");
@@ -37,6 +47,14 @@ int main(int argc, char** argv)
 
     TFrmMain window;
     window.show();
+    // The About panel with the update check's answer: the built-in server's name never
+    // resolves, so this is the failed check's line.
+    QEventLoop waitForCheck;
+    QObject::connect(window.UpdateCheck, &TUpdateCheckController::CheckFinished, &waitForCheck,
+        &QEventLoop::quit);
+    QTimer::singleShot(kCheckWaitMs, &waitForCheck, &QEventLoop::quit);
+    window.Button1->click();
+    waitForCheck.exec();
     QApplication::processEvents();
     bool ok = Save(window, folder, "6-about");
 
@@ -79,5 +97,22 @@ int main(int argc, char** argv)
     confirm.show();
     QApplication::processEvents();
     ok = Save(confirm, folder, "9-confirm") && ok;
+    confirm.hide();
+
+    window.HideProgressPanel();
+    window.EnableButtons();
+    window.ShowPanel(TPanel::Convert);
+    window.ShowStatus("Image is valid");
+    window.resize(720, 680);
+    QApplication::processEvents();
+    ok = Save(window, folder, "10-enlarged") && ok;
+
+    // The RAW parameters dialog as a RAW file of 1,500,000 bytes without a size brings it up.
+    TFrmRawInfo rawInfo(&window);
+    rawInfo.Prepare(1500000, 0, 0, 0);
+    rawInfo.edWidth->setText(QStringLiteral("1000"));
+    rawInfo.show();
+    QApplication::processEvents();
+    ok = Save(rawInfo, folder, "11-raw-info") && ok;
     return ok ? 0 : 1;
 }

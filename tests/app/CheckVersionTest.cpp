@@ -146,28 +146,34 @@ struct TransportCase {
     std::map<QByteArray, QByteArray> answers;
     int timeoutMs;
     bool newVersion;
+    bool failed; ///< no answer came: the window says it could not check
 };
 
 TEST(CheckVersion, Transport)
 {
     const QByteArray big(1 << 20, '9');
     const TransportCase cases[] = {
-        { "same version", { { kTarget, Http(200, "2.1.0") } }, kWaitLimitMs, false },
+        { "same version", { { kTarget, Http(200, "2.1.0") } }, kWaitLimitMs, false, false },
         { "same version, more lines", { { kTarget, Http(200, "2.1.0\r\n2.2.0\r\nnotes") } },
-            kWaitLimitMs, false },
-        { "newer version", { { kTarget, Http(200, "2.1.1\r\n") } }, kWaitLimitMs, true },
-        { "trailing blank", { { kTarget, Http(200, "2.1.0 ") } }, kWaitLimitMs, true },
-        { "empty body", { { kTarget, Http(200, "") } }, kWaitLimitMs, false },
-        { "not found, with a body", { { kTarget, Http(404, "2.1.1") } }, kWaitLimitMs, false },
+            kWaitLimitMs, false, false },
+        { "newer version", { { kTarget, Http(200, "2.1.1\r\n") } }, kWaitLimitMs, true, false },
+        { "trailing blank", { { kTarget, Http(200, "2.1.0 ") } }, kWaitLimitMs, true, false },
+        // The server answered, naming nothing newer.
+        { "empty body", { { kTarget, Http(200, "") } }, kWaitLimitMs, false, false },
+        { "not found, with a body", { { kTarget, Http(404, "2.1.1") } }, kWaitLimitMs, false,
+            true },
         { "redirect followed",
             { { kTarget, Http(302, "", "Location: /moved/version.txt\r\n") },
                 { "/moved/version.txt", Http(200, "2.2.0") } },
-            kWaitLimitMs, true },
+            kWaitLimitMs, true, false },
+        { "redirect to a page that is not there",
+            { { kTarget, Http(302, "", "Location: /gone\r\n") }, { "/gone", Http(404, "") } },
+            kWaitLimitMs, false, true },
         // Connections are taken but never answered: the time-out ends the check.
-        { "never answers", {}, 300, false },
+        { "never answers", {}, 300, false, true },
         { "oversized, short first line", { { kTarget, Http(200, "2.1.0\n" + big) } }, kWaitLimitMs,
-            false },
-        { "oversized, one long line", { { kTarget, Http(200, big) } }, kWaitLimitMs, true },
+            false, false },
+        { "oversized, one long line", { { kTarget, Http(200, big) } }, kWaitLimitMs, true, false },
     };
     for (const TransportCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -180,6 +186,7 @@ TEST(CheckVersion, Transport)
         check.start();
         ASSERT_TRUE(WaitUntil([&] { return check.isFinished(); }));
         EXPECT_EQ(check.NewVersion, c.newVersion);
+        EXPECT_EQ(check.Failed, c.failed);
         EXPECT_LE(check.AnswerBytesRead, kMaxAnswerBytes);
         EXPECT_GE(server.Requests.size(), 1);
     }
@@ -235,6 +242,7 @@ TEST(CheckVersion, NoServerAndPlaceholderHostFailQuietly)
         check.start();
         ASSERT_TRUE(WaitUntil([&] { return check.isFinished(); }));
         EXPECT_FALSE(check.NewVersion);
+        EXPECT_TRUE(check.Failed);
     }
 }
 
@@ -280,7 +288,7 @@ TEST(CheckVersion, ButtonShowsCheckingThenResult)
     } cases[] = {
         { "same", Http(200, "2.1.0"), DialogText::NoNewUpdates, Qt::black },
         { "newer", Http(200, "2.1.1"), DialogText::NewVersionAvailable, Qt::red },
-        { "not found", Http(404, ""), DialogText::NoNewUpdates, Qt::black },
+        { "not found", Http(404, ""), DialogText::CouldNotCheck, Qt::black },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -299,6 +307,45 @@ TEST(CheckVersion, ButtonShowsCheckingThenResult)
         EXPECT_EQ(window.lbNewVersion.palette().color(QPalette::WindowText), c.colour);
         EXPECT_FALSE(window.Controller.CheckForUpdatesTimer->isActive());
         EXPECT_FALSE(window.Controller.IsChecking());
+    }
+}
+
+TEST(CheckVersion, AServerThatCannotBeReachedIsNotTakenForNoUpdates)
+{
+    quint16 closedPort = 0;
+    {
+        TTestServer gone;
+        closedPort = gone.Port();
+    }
+    TTestServer silent; // takes the connection, never answers
+    const struct {
+        const char* name;
+        QString url;
+    } cases[] = {
+        { "nothing listens", QStringLiteral("http://127.0.0.1:%1").arg(closedPort) },
+        { "name that never resolves", QStringLiteral("https://updates.tavmor.invalid") },
+        { "no answer before the time-out", silent.Url() },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QLabel lbNewVersion;
+        lbNewVersion.hide();
+        TUpdateCheckController controller;
+        controller.ServerUrl = c.url;
+        controller.TimeoutMs = 300;
+        controller.AttachLabel(&lbNewVersion);
+        int finished = 0;
+        QObject::connect(
+            &controller, &TUpdateCheckController::CheckFinished, [&finished](bool newVersion) {
+                EXPECT_FALSE(newVersion);
+                ++finished;
+            });
+        controller.Button1Click();
+        ASSERT_TRUE(WaitUntil([&] { return finished == 1; }));
+        EXPECT_EQ(lbNewVersion.text(), DialogText::CouldNotCheck);
+        EXPECT_EQ(lbNewVersion.palette().color(QPalette::WindowText), QColor(Qt::black));
+        EXPECT_FALSE(lbNewVersion.isHidden());
+        EXPECT_FALSE(controller.CheckForUpdatesTimer->isActive());
     }
 }
 

@@ -1,6 +1,8 @@
 // The main window without running jobs: the panel switch and its side effects, the enabled
 // controls, the derived numbers as fields change, the information box, drops and the
 // output folder.
+#include <cerrno>
+#include <cstring>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -64,6 +66,7 @@ TEST(MainWindow, StartsOnTheAboutPanelWithItsCaptionAndSize)
     TFrmMain& w = f.W();
     EXPECT_EQ(w.windowTitle().toStdString(), "Tavmor Tools 2.1.0");
     EXPECT_EQ(w.size(), QSize(426, 608));
+    EXPECT_EQ(w.minimumSize(), QSize(426, 608));
     EXPECT_EQ(w.font().pixelSize(), 11);
     EXPECT_EQ(w.Panel().CurrentPanel, TPanel::About);
     EXPECT_FALSE(w.PAbout->isHidden());
@@ -153,9 +156,9 @@ TEST(MainWindow, PanelSwitchKeepsOrEmptiesTheInputAsTheTableSays)
         }
         EXPECT_EQ(Text(w.EditInputFile), c.InputShown ? "photo.tif" : "");
         EXPECT_EQ(Text(w.lbWidth), c.InputShown ? "300" : "");
-        // The engine's input is never touched by a panel switch.
-        EXPECT_EQ(w.Tavmor.InInfo.FileName, image);
-        EXPECT_TRUE(w.Tavmor.InInfo.ImageIsOk);
+        // The engine keeps the input exactly while the window shows it.
+        EXPECT_EQ(w.Tavmor.InInfo.FileName, c.InputShown ? image : "");
+        EXPECT_EQ(w.Tavmor.InInfo.ImageIsOk, c.InputShown);
         if (!c.InputShown) {
             EXPECT_EQ(w.jvSplitX->Value(), 0);
             EXPECT_EQ(w.jvSplitY->Value(), 0);
@@ -588,12 +591,27 @@ TEST(MainWindow, AFileFromTheCommandLineBecomesTheConvertInput)
         EXPECT_EQ(Text(f.W().lbWidth), "12");
         EXPECT_EQ(f.Dialogs.OpenCount, 0);
     }
-    {
+    // A file that cannot be read is named with the system's reason; one that can but is no
+    // image gets the probe's own message.
+    struct Case {
+        const char* Name;
+        std::string Path;
+        std::string Message;
+    };
+    const Case cases[] = {
+        { "not an image", text, "Then file type is invalid" },
+        { "missing", dir.File("gone.tif"),
+            "Cannot open " + dir.File("gone.tif") + "\n" + std::strerror(ENOENT) },
+        { "a folder", dir.Path(), "Cannot open " + dir.Path() + "\n" + std::strerror(EISDIR) },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
         TWindowFixture f;
-        f.W().OpenStartupFile(text);
-        EXPECT_EQ(
-            f.Dialogs.Engine.Messages, std::vector<std::string> { "Then file type is invalid" });
+        f.W().OpenStartupFile(c.Path);
+        EXPECT_EQ(f.Dialogs.Engine.Messages, std::vector<std::string> { c.Message });
+        EXPECT_EQ(f.W().Panel().CurrentPanel, TPanel::Convert);
         EXPECT_EQ(Text(f.W().EditInputFile), "");
+        EXPECT_FALSE(f.W().Tavmor.InInfo.ImageIsOk);
         EXPECT_FALSE(f.W().DroppedFile);
     }
 }

@@ -326,3 +326,40 @@ TEST(WindowJobs, StartWithoutAnInputReportsTheEnginesMessage)
     EXPECT_EQ(f.Dialogs.Engine.Messages, std::vector<std::string> { "File not found" });
     EXPECT_EQ(f.Status(), "Operation aborted");
 }
+
+TEST(WindowJobs, AfterLeavingMergeStartRefusesAsWithoutAnInput)
+{
+    // Every panel shows an empty input after Merge; no job may run on the one chosen before.
+    struct Case {
+        const char* Name;
+        std::vector<TPanel> Path; ///< panels shown after Merge
+        std::vector<std::string> Messages;
+    };
+    const Case cases[] = {
+        { "merge, convert", { TPanel::Convert }, { "File not found" } },
+        { "merge, about, convert", { TPanel::About, TPanel::Convert }, { "File not found" } },
+        { "merge, crop", { TPanel::Crop }, { "X must >= 0 and < 0" } },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TJobFixture f(40, 30);
+        TFrmMain& w = f.W();
+        w.ShowPanel(TPanel::Merge);
+        for (TPanel p : c.Path) {
+            w.ShowPanel(p);
+        }
+        ASSERT_EQ(w.EditInputFile->text().toStdString(), "");
+        w.btStart->click();
+        EXPECT_EQ(f.Dialogs.Engine.Messages, c.Messages);
+        EXPECT_EQ(f.Status(), "Operation aborted");
+        EXPECT_TRUE(f.Out.Names().empty());
+        EXPECT_EQ(f.In.Names(), std::vector<std::string> { "photo.tif" });
+        EXPECT_FALSE(w.Tavmor.InInfo.ImageIsOk);
+        // Choosing the input again makes the panel work as before.
+        f.Dialogs.Engine.Messages.clear();
+        f.ChooseInput(f.Input);
+        w.btStart->click();
+        EXPECT_EQ(f.Status(), "Operation completed successfully");
+        EXPECT_EQ(f.Out.Names(), std::vector<std::string> { "photo.tif" });
+    }
+}

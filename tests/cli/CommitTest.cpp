@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "cli/CliFiles.h"
 #include "cli/TavmorProcess.h"
 #include "support/TestImages.h"
 
@@ -21,7 +22,7 @@ namespace {
 using namespace TestImages;
 using TFiles = std::map<std::string, std::vector<uint8_t>>;
 
-const std::string kOverwrite = "Output file exists. Do you want to overwrite it?\n";
+const std::string kOverwrite = "Output file exists. Do you want to overwrite it? No";
 
 /// Every entry of a folder with its bytes (folders as an empty entry with a trailing "/").
 TFiles FolderContents(const std::string& folder)
@@ -36,20 +37,6 @@ TFiles FolderContents(const std::string& folder)
         }
     }
     return files;
-}
-
-/// A RAW input of width x height 8-bit RGB samples, each line a shade of its own.
-std::string WriteRawInput(const TTempDir& dir, const std::string& base, uint32_t width,
-    uint32_t height, uint8_t shade = 0)
-{
-    const std::string path =
-        dir.File(base + "_" + std::to_string(width) + "X" + std::to_string(height) + ".raw");
-    std::vector<uint8_t> bytes(size_t { width } * height * 3);
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        bytes[i] = static_cast<uint8_t>(i / (size_t { width } * 3) * 7 + i % 251 + shade);
-    }
-    EXPECT_TRUE(WriteBytes(path, bytes));
-    return path;
 }
 
 /// The names of a folder that are temporaries of a run.
@@ -289,7 +276,7 @@ TEST(CommitNames, InputsThatWouldWriteOneNameAreRefusedBeforeAnything)
     const TTavmorResult r = RunTavmor({ "convert", tile, dir.File("tiles/p_40X20_x2y1.tif"),
         "--format", "kro", "--out", dir.File("out"), "--yes" });
     EXPECT_EQ(1, r.ExitCode);
-    EXPECT_EQ("Two inputs would write the same output " + dir.File("out/p.kro") + ": " + tile
+    EXPECT_EQ("tavmor: " + dir.File("out/p.kro") + ": two inputs would write this output: " + tile
             + " and " + dir.File("tiles/p_40X20_x2y1.tif") + "\n",
         r.Err);
     EXPECT_TRUE(std::filesystem::is_empty(dir.File("out")));

@@ -14,10 +14,12 @@
 
 #include "engine/EngineTexts.h"
 #include "engine/KroFormat.h"
+#include "engine/OutputCommit.h"
 #include "engine/ScopeExit.h"
 #include "engine/SeqFile.h"
 #include "engine/TavmorManager.h"
 #include "engine/TiffFormat.h"
+#include "engine/TiffSizeBound.h"
 #include "support/EngineRecorder.h"
 #include "support/FaultSeam.h"
 #include "support/RecordingDialogs.h"
@@ -294,18 +296,30 @@ TEST(OpenOutFile, NamesTheTiffByTheBigTiffRule)
         p.Engine.OutInfo.Width = c.width;
         p.Engine.OutInfo.Height = c.height;
         p.Engine.ForceBigTiff = c.force;
+        // A named temporary, so that the header written at once can be looked at.
+        ForceNamedTemporaries(true);
         ASSERT_TRUE(p.Engine.OpenOutFile(out.File("o")));
+        ForceNamedTemporaries(false);
         EXPECT_EQ(p.Engine.OutInfo.FileName, out.File(c.name));
         EXPECT_TRUE(p.Engine.OutOpen);
         EXPECT_EQ(p.Engine.OutInfo.ScanLineSize, c.width * 3);
-        // Nothing has the name before the output is closed; then the header's version word
+        // Nothing has the name before the output is complete; the temporary's header word
         // tells the kind.
-        EXPECT_TRUE(out.Names().empty());
-        EXPECT_TRUE(p.Engine.CloseOutFile());
-        std::vector<uint8_t> bytes = ReadBytes(out.File(c.name));
+        std::string temporary;
+        for (const std::string& name : out.Names()) {
+            if (name.size() > 5 && name.compare(name.size() - 5, 5, ".part") == 0) {
+                temporary = name;
+            }
+        }
+        ASSERT_FALSE(temporary.empty());
+        std::vector<uint8_t> bytes = ReadBytes(out.File(temporary));
         ASSERT_GE(bytes.size(), 4u);
         EXPECT_EQ(bytes[2], std::string(c.name).find(".big.") != std::string::npos ? 43 : 42);
-        std::filesystem::remove(out.File(c.name));
+        // No line was written: closing gives the output up, and nothing is left.
+        p.Engine.Abort = true;
+        EXPECT_TRUE(p.Engine.CloseOutFile());
+        EXPECT_TRUE(out.Names().empty());
+        p.Engine.Abort = false;
         p.Engine.Reset();
         EXPECT_FALSE(p.Engine.ForceBigTiff);
     }
@@ -425,6 +439,7 @@ TEST(OpenOutFile, TheOutputTakesTheInputsDepthAndItsOwnLayout)
         EXPECT_EQ(p.Engine.OutInfo.IsLsb, c.lsb);
         EXPECT_EQ(p.Engine.OutInfo.ScanLineSize, 5u * c.bytesPerPixel);
         EXPECT_NE(p.Engine.OutInfo.ScanLine, nullptr);
+        p.Engine.Abort = true; // no line was written
         EXPECT_TRUE(p.Engine.CloseOutFile());
         EXPECT_EQ(p.Engine.OutInfo.ScanLine, nullptr);
     }
@@ -507,6 +522,41 @@ TEST(SilenceTiffLibrary, LibtiffPrintsNothingForBrokenFiles)
     EXPECT_FALSE(engine.InInfo.ImageIsOk);
     EXPECT_EQ(out, "");
     EXPECT_EQ(err, "");
+}
+
+} // namespace
+
+namespace {
+
+TEST(BigTiffUnderCompression, AnOutputThatCouldPassTheClassicLimitIsABigTiff)
+{
+    // The classic limit lowered so that a small image stands for one that would pass 4 GiB:
+    // compressed outputs are judged by their codec's worst case, uncompressed ones by the
+    // long-standing pixel-bytes rule.
+    TClassicTiffLimitForTests limit(2000);
+    TTempDir in;
+    const TPixels image = PatternImage(40, 30, 8, 3);
+    ASSERT_TRUE(WriteTiff(in.File("p.tif"), image));
+    struct TCase {
+        bool Lzw;
+        const char* Name;
+        uint8_t Version;
+    };
+    for (const TCase& c : { TCase { true, "p.big.tif", 43 }, TCase { false, "p.tif", 42 } }) {
+        SCOPED_TRACE(c.Name);
+        TProbed p(in.File("p.tif"));
+        TTempDir out;
+        p.Engine.OutInfo.ImageType = FileType::TIF;
+        p.Engine.Lzw = c.Lzw;
+        ASSERT_EQ(TOutcome::Done, p.Engine.CopyRegion(0, 0, 40, 30, out.Path(), ""));
+        EXPECT_EQ(out.File(c.Name), p.Engine.OutInfo.FileName);
+        const std::vector<uint8_t> bytes = ReadBytes(out.File(c.Name));
+        ASSERT_GE(bytes.size(), 4u);
+        EXPECT_EQ(c.Version, bytes[2]);
+        const auto back = ReadImage(out.File(c.Name));
+        ASSERT_TRUE(back.has_value());
+        EXPECT_TRUE(SamePixels(image, *back));
+    }
 }
 
 } // namespace

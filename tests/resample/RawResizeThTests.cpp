@@ -220,3 +220,106 @@ TEST(RawResize, ResultDoesNotDependOnItsThreadCount)
         EXPECT_EQ(result, first);
     }
 }
+
+TEST(RawResize, StreamedFileFormWritesWhatTheWholeTileFormWrites)
+{
+    struct Case {
+        const char* tile;
+        int32_t width, height;
+        long double divider;
+    };
+    const Case cases[] = {
+        { "p_97X61_x1y1.raw", 97, 61, 2.0L }, { "p_211X133_x2y1.raw", 211, 133, 10.0L },
+        { "p_211X105.raw", 211, 105, 10.5L },
+        { "p_30x20_x1y1.raw", 30, 20, 1.01L }, // same size, another name: copied through
+    };
+    for (const Case& c : cases)
+        for (TImageFormat format : { R8G8B8, R16G16B16 })
+            for (bool fast : { false, true }) {
+                SCOPED_TRACE(testing::Message()
+                    << c.tile << " " << GetFormatInfo(format)->Name << (fast ? " fast" : " slow"));
+                TScratchDir dir;
+                WriteFileBytes(dir.File(c.tile), NoiseTile(c.width, c.height, format));
+                std::vector<uint8_t> results[2];
+                for (bool whole : { true, false }) {
+                    TRawResize worker;
+                    worker.Init(dir.File(c.tile), c.divider, fast);
+                    worker.WholeTile = whole;
+                    worker.Threads = 2;
+                    RunToEnd(worker);
+                    ASSERT_FALSE(worker.Error) << worker.ErrorText;
+                    results[whole] = ReadFileBytes(worker.OutFileName);
+                    EXPECT_EQ(dir.Names().size(), 2u);
+                    std::filesystem::remove(worker.OutFileName);
+                }
+                EXPECT_EQ(results[false], results[true]);
+            }
+}
+
+TEST(RawResize, RowFormTakesRowsAndGivesRows)
+{
+    for (TImageFormat format : { R8G8B8, R16G16B16 })
+        for (bool fast : { false, true }) {
+            SCOPED_TRACE(
+                testing::Message() << GetFormatInfo(format)->Name << (fast ? " fast" : " slow"));
+            const int32_t width = 1001, height = 203;
+            const std::vector<uint8_t> tile = NoiseTile(width, height, format);
+            const int64_t rowBytes = int64_t(width) * GetFormatInfo(format)->BytesPerPixel;
+            std::vector<uint8_t> result;
+            int32_t rowsOut = 0;
+            TRawResize worker;
+            worker.InitRows(
+                width, height, format, 2.0L, fast,
+                [&](int32_t y, uint8_t* row) {
+                    std::copy_n(tile.begin() + y * rowBytes, rowBytes, row);
+                    return true;
+                },
+                [&](int32_t y, const uint8_t* row) {
+                    EXPECT_EQ(y, rowsOut++);
+                    result.insert(
+                        result.end(), row, row + 500 * GetFormatInfo(format)->BytesPerPixel);
+                    return true;
+                });
+            RunToEnd(worker);
+            ASSERT_FALSE(worker.Error) << worker.ErrorText;
+            EXPECT_EQ(worker.OutFileName, "");
+            // 1001 / 2 = 500.5 and 203 / 2 = 101.5 round to the even 500 and 102.
+            EXPECT_EQ(worker.NewWidth, 500);
+            EXPECT_EQ(worker.NewHeight, 102);
+            EXPECT_EQ(rowsOut, 102);
+            EXPECT_EQ(result,
+                Scaled(tile, width, height, format, 500, 102, fast ? rfNearest : rfLanczos));
+            EXPECT_LE(worker.Peak.SourceRows, 2 * 13) << "rows under the kernel, not the tile";
+        }
+}
+
+TEST(RawResize, RowFormFailsWhenTheSourceOrTheSinkGivesUp)
+{
+    struct Case {
+        const char* name;
+        int32_t sourceRows, sinkRows; // rows each side accepts
+        long double divider;
+        bool error;
+    };
+    const Case cases[] = {
+        { "both go to the end", 100, 100, 2.0L, false },
+        { "source gives up", 40, 100, 2.0L, true },
+        { "sink gives up", 100, 10, 2.0L, true },
+        { "divider leaves no row", 100, 100, 500.0L, true },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TRawResize worker;
+        worker.InitRows(
+            60, 100, R8G8B8, c.divider, false,
+            [&](int32_t y, uint8_t* row) {
+                std::fill_n(row, 180, uint8_t(y));
+                return y < c.sourceRows;
+            },
+            [&](int32_t y, const uint8_t*) { return y < c.sinkRows; });
+        worker.Threads = 2;
+        RunToEnd(worker);
+        EXPECT_EQ(worker.Error, c.error) << worker.ErrorText;
+        EXPECT_EQ(worker.OutFileName, "");
+    }
+}
