@@ -3,10 +3,12 @@
 // refused with the engine's own text and the reason behind it, nothing written and memory kept
 // small, or converted exactly (associated alpha made straight where alpha is kept).
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gmock/gmock.h>
@@ -14,6 +16,7 @@
 
 #include "engine/ReadCheck.h"
 #include "engine/TavmorManager.h"
+#include "engine/TiffFormat.h"
 #include "support/BoundedChild.h"
 #include "support/CraftedFiles.h"
 #include "support/EngineRecorder.h"
@@ -244,6 +247,57 @@ TEST(HostileInput, EveryCraftedFileIsRefusedWithItsReasonOrConvertedExactly)
     for (const CraftedFiles::TCrafted& crafted : CraftedFiles::All()) {
         EXPECT_NE(std::find(covered.begin(), covered.end(), crafted.Name), covered.end())
             << crafted.Name << " has no row";
+    }
+}
+
+TEST(HostileInput, PlanesReadALineAtATimeAreCheckedAlike)
+{
+    // Bands too large for memory are read one line of each plane at a time, through a libtiff
+    // handle per plane: each plane's strips are checked as they are reached.
+    const std::pair<const char*, const char*> cases[] = {
+        { "well-formed-planar-strips", "" },
+        { "planar-missing-strips", "strip 1 is missing" },
+        { "planar-empty-strips", "strip 1 is empty" },
+        { "planar-short-strip", "strip 7 holds 15 bytes where 16 are needed" },
+        { "planar-strip-past-end", "strip 5 ends past the end of the file (byte 100016 of 356)" },
+        { "rgb-and-two-extra-samples-planar", "" },
+    };
+    for (const auto& [name, reason] : cases) {
+        SCOPED_TRACE(name);
+        const CraftedFiles::TCrafted& crafted = CraftedFiles::Named(name);
+        TTempDir in;
+        const std::string path = in.File(crafted.FileName);
+        ASSERT_TRUE(WriteBytes(path, crafted.Bytes));
+        TTavmor engine;
+        TRecordingDialogs dialogs;
+        engine.Dialogs = &dialogs;
+        engine.InInfo.FileName = path;
+        engine.CheckFile(false);
+        ASSERT_TRUE(engine.InInfo.ImageIsOk);
+        TFileInfo info = engine.InInfo;
+        info.ScanLineSize = info.Width * info.BytesPerPixel;
+        auto reader = MakeTiffReader(0); // no band fits
+        ASSERT_TRUE(reader->Open(info));
+        std::vector<uint8_t> line(info.ScanLineSize);
+        bool whole = true;
+        TPixels read { info.Width, info.Height, info.Bits, info.Channels, {} };
+        for (uint32_t row = 0; row < info.Height && whole; ++row) {
+            whole = reader->ReadLine(int32_t(row), line.data()) == int32_t(info.ScanLineSize)
+                && reader->Error() == 0;
+            for (size_t i = 0; whole && i < line.size(); i += info.Bits / 8) {
+                read.Samples.push_back(
+                    info.Bits == 8 ? line[i] : uint32_t(line[i]) | uint32_t(line[i + 1]) << 8);
+            }
+        }
+        EXPECT_EQ(reader->Reason(), reason);
+        if (std::string(reason).empty()) {
+            EXPECT_TRUE(whole);
+            EXPECT_TRUE(SamePixels(*crafted.Image, read));
+        } else {
+            EXPECT_FALSE(whole);
+            EXPECT_EQ(reader->Error(), EIO);
+        }
+        reader->Close();
     }
 }
 
