@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/EngineTexts.h"
+#include "engine/InputCheck.h"
 #include "engine/ScopeExit.h"
 #include "engine/Staging.h"
 #include "engine/TavmorUtils.h"
@@ -171,7 +172,11 @@ TJobResult TResizeRun::Run()
 bool TResizeRun::Check()
 {
     const TFileInfo& in = Engine.InInfo;
+    TEngineDialogs& dialogs = Engine.UserDialogs();
     if (!FileExists(in.FileName) || !in.ImageIsOk) {
+        const std::string problem = InputFileProblem(in.FileName);
+        dialogs.NoteDetail(
+            in.FileName, problem.empty() ? "not examined as a valid image" : problem);
         Jobs.ShowError(EngineText::FileNotFoundOrBad);
         return false;
     }
@@ -185,10 +190,13 @@ bool TResizeRun::Check()
         : SameFolder(OutFolder, DirectoryOf(in.FileName))
             && Engine.OutInfo.ImageType == in.ImageType;
     if (sameName) {
+        dialogs.NoteDetail(in.FileName, "");
         Host.ShowErrorDialog(EngineText::CannotOverwriteInput);
         return false;
     }
     if (in.Width < ResizePlan::kTileSide && in.Height < ResizePlan::kTileSide) {
+        dialogs.NoteDetail(
+            in.FileName, std::to_string(in.Width) + " x " + std::to_string(in.Height) + " pixels");
         Host.ShowErrorDialog(JobText::ResizeTooSmall);
         return false;
     }
@@ -200,6 +208,8 @@ bool TResizeRun::Check()
         if (!scratch.empty()) {
             ReleaseTemporaryName(OutFolder);
         }
+        dialogs.NoteDetail(scratch.empty() ? OutFolder : scratch,
+            ec ? ec.message() : std::string("the folder exists"));
         Host.ShowErrorDialog(JobText::CannotCreateTempDir
             + (scratch.empty() ? OutFolder + JobText::ResizeTempFolder : scratch));
         return false;
@@ -287,6 +297,7 @@ void TResizeRun::WorkerCycles(
             }
             if (!worker || !worker->Start()) {
                 // An unstarted worker never finishes: it must not wait in a slot.
+                Engine.UserDialogs().NoteDetail(tiles[started], "");
                 Jobs.ShowError(JobText::ErrorCreatingResizer);
                 Engine.Abort = true;
                 break;
@@ -308,6 +319,7 @@ void TResizeRun::WorkerCycles(
             const std::string result = slot.Worker->OutFileName;
             if (slot.Worker->Error || result.empty()) {
                 // The worker stays in its slot; the abort wait clears up after it.
+                Engine.UserDialogs().NoteDetail(tiles[slot.Tile], slot.Worker->ErrorText);
                 Jobs.ShowError(JobText::ErrorResizing);
                 Engine.Abort = true;
                 continue;
@@ -354,6 +366,7 @@ std::string TResizeRun::ResizeWhole(const std::string& source, long double divid
         worker.reset();
     }
     if (!worker || !worker->Start()) {
+        Engine.UserDialogs().NoteDetail(source, "");
         Jobs.ShowError(JobText::ErrorCreatingResizer);
         Engine.Abort = true;
         return {};
@@ -365,6 +378,7 @@ std::string TResizeRun::ResizeWhole(const std::string& source, long double divid
     const std::string result = worker->OutFileName;
     if (worker->Error || result.empty()) {
         DeleteJobFile(result);
+        Engine.UserDialogs().NoteDetail(source, worker->ErrorText);
         Jobs.ShowError(JobText::ErrorResizing);
         Engine.Abort = true;
         return {};

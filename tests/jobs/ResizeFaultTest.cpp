@@ -1,16 +1,19 @@
 // Faults inside the Resize job: the n-th open, read, write or close of the engine's files
-// fails (the split into tiles, the merge of the shrunk tiles, the copies in and out of the
-// temporary folder), and abort at every progress point. The job must end aborted with one
-// message, leave nothing in the output folder (no temporary folder either) and no trace in
-// the input's folder.
+// fails (the split into tiles, the workers' loads and saves of tiles, the merge of the shrunk
+// tiles, the copies in and out of the temporary folder), and abort at every progress point.
+// The job must end aborted with one message, leave nothing in the output folder (no temporary
+// folder either) and no trace in the input's folder; a worker's failure names its tile and the
+// system's reason.
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "engine/TavmorManager.h"
@@ -24,6 +27,7 @@
 namespace {
 
 using namespace TestImages;
+using ::testing::HasSubstr;
 
 /// One Resize job of a 20000 x 20 RAW image to 1000 pixels: a tiling pass of two tiles
 /// (split, two workers, merge), then the final worker and the final copy.
@@ -96,6 +100,7 @@ TEST_P(ResizeFault, EveryCallOfTheJobMayFail)
         { "close", &TFaultSeam::FailCloseAt, counting.Closes },
     };
     int points = 0;
+    int workerFaults = 0;
     for (const TKind& kind : kinds) {
         ASSERT_GT(kind.calls, 0) << kind.name;
         for (int n = 1; n <= kind.calls; ++n) {
@@ -107,6 +112,12 @@ TEST_P(ResizeFault, EveryCallOfTheJobMayFail)
             TResizeRun run(input, GetParam().output);
             run.Run(&seam);
             ++points;
+            if (run.Host.Errors == std::vector<std::string> { JobText::ErrorResizing }) {
+                ++workerFaults;
+                ASSERT_FALSE(run.Dialogs.Details.empty());
+                EXPECT_THAT(
+                    run.Dialogs.Details.back().second, HasSubstr(std::strerror(seam.Error)));
+            }
             if (run.Engine.Abort) {
                 EXPECT_NE(run.Result.Outcome, TOutcome::Done);
                 EXPECT_FALSE(run.Host.Errors.empty() && run.Dialogs.All.empty())
@@ -125,7 +136,10 @@ TEST_P(ResizeFault, EveryCallOfTheJobMayFail)
         }
     }
     EXPECT_EQ(ReadBytes(input), inputBytes);
+    // The workers' own loads and saves go through the seam too.
+    EXPECT_GT(workerFaults, 0);
     RecordProperty("FaultPoints", points);
+    RecordProperty("WorkerFaults", workerFaults);
 }
 
 INSTANTIATE_TEST_SUITE_P(Outputs, ResizeFault,
