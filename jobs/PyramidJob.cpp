@@ -35,7 +35,10 @@ bool CodecOf(const TPyramidOptions& options, TTileCodecOptions& codec, std::stri
 {
     extension = options.Suffix.substr(options.Suffix.starts_with(".") ? 1 : 0);
     codec.Quality = options.Quality;
+    // Tiles inside a TIFF: no JFIF marker (its tags describe the colour space) and the tables
+    // once in its JPEGTables tag, as TIFF readers expect them, instead of in every tile.
     codec.JfifMarker = options.Layout != TPyramidLayoutKind::Tiff;
+    codec.SharedTables = options.Layout == TPyramidLayoutKind::Tiff;
     if (extension == "jpg") {
         codec.Codec = TTileCodec::Jpeg;
     } else if (extension == "png") {
@@ -203,6 +206,10 @@ TOutcome MakePyramid(TJobs& jobs, const TPyramidOptions& options, std::string& w
         pages.Channels = channels;
         pages.Codec = codec.Codec;
         pages.BigTiff = spec.BigTiff;
+        if (codec.Codec == TTileCodec::Jpeg && !JpegTables(codec.Quality, pages.JpegTables)) {
+            jobs.ShowError(PyramidText::TileEncodingError);
+            return TOutcome::Failed;
+        }
         const std::string path = staging + layout.Entries().front();
         if (!tiff.Open(path, pages)) {
             jobs.ShowError(EngineText::CantCreateFile + path);
