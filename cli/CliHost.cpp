@@ -91,8 +91,10 @@ void TCliHost::Message(const std::string& text)
         line += file + ": ";
     }
     line += text;
+    FLastMessage = text;
     if (FDetailNoted && !FDetailReason.empty()) {
         line += ": " + FDetailReason;
+        FLastMessage += ": " + FDetailReason;
     }
     FDetailNoted = false;
     FDetailFile.clear();

@@ -61,6 +61,10 @@ public:
     /// Writes "tavmor: FILE: text[: reason]" to stderr (FILE the noted file, else the subject;
     /// "tavmor: text" when there is neither), taking the progress line off the terminal first.
     void Message(const std::string& text);
+    /// The text of the last Message, with the reason printed beside it ("" after
+    /// ForgetLastMessage): what `info --json` gives as the reason of an invalid file.
+    const std::string& LastMessage() const { return FLastMessage; }
+    void ForgetLastMessage() { FLastMessage.clear(); }
     /// Writes one line to stderr as it is, taking the progress line off the terminal first.
     void PrintLine(const std::string& text);
     bool Quiet() const { return FOptions.Quiet; }
@@ -88,6 +92,7 @@ private:
     std::string FDetailFile;
     std::string FDetailReason;
     bool FDetailNoted = false;
+    std::string FLastMessage;
     std::chrono::steady_clock::time_point FStarted;
     std::chrono::steady_clock::time_point FLastDraw;
 };

@@ -12,13 +12,17 @@
 #include "cli/NameClash.h"
 #include "cli/ProgressLine.h"
 #include "cli/StopSignals.h"
+#include "engine/EngineTexts.h"
 #include "engine/Formats.h"
 #include "engine/ImageFiles.h"
+#include "engine/InputCheck.h"
+#include "engine/ReadCheck.h"
 #include "engine/TavmorManager.h"
 #include "engine/TavmorUtils.h"
 #include "engine/TiffMetadata.h"
 #include "jobs/Derived.h"
 #include "jobs/JobTexts.h"
+#include "jobs/OutputNames.h"
 #include "jobs/TavmorJobs.h"
 #include "jobs/TileSet.h"
 
@@ -55,12 +59,23 @@ struct TStopSignalsScope {
     TStopSignalsScope& operator=(const TStopSignalsScope&) = delete;
 };
 
+/// Refuses a path that names no regular file: "No such file", or "not a regular file" for a
+/// folder, a FIFO or a device.
+bool RefusedAsNoFile(TRun& run, const std::string& file)
+{
+    if (FileExists(file)) {
+        return false;
+    }
+    const bool notAFile = InputFileProblem(file) == kNotARegularFile;
+    run.Host.PrintLine(CliText::Program + std::string(": ") + file + ": "
+        + (notAFile ? kNotARegularFile : CliText::NoSuchFile));
+    return true;
+}
+
 /// The window's selection of one input file, for a file named on the command line.
 bool SelectInput(TRun& run, const std::string& file)
 {
-    if (!FileExists(file)) {
-        run.Host.PrintLine(
-            CliText::Program + std::string(": ") + file + ": " + CliText::NoSuchFile);
+    if (RefusedAsNoFile(run, file)) {
         return false;
     }
     if (!HasSupportedExt(file)) {
@@ -165,15 +180,26 @@ int RunInfo(TRun& run, const std::string& file, bool first)
     // A fresh record, so that nothing of the previous file shows for one the probe refuses.
     run.Jobs.ClearInput();
     run.Host.StartSubject(file, 0, 0, 0);
-    const bool valid = SelectInput(run, file);
+    run.Host.ForgetLastMessage();
+    const bool accepted = SelectInput(run, file);
+    bool valid = accepted;
+    std::string reason;
+    if (accepted && !CheckWholeRead(run.Engine.InInfo, reason)) {
+        // Valid only when a whole read can succeed, as far as the headers and the length
+        // tell: what a convert would say is said now.
+        valid = false;
+        run.Host.NoteDetail(file, reason);
+        run.Host.ShowError(EngineText::ReadFileError);
+    }
+    reason = FileExists(file) ? run.Host.LastMessage() : InputFileProblem(file);
     if (run.Request.Json) {
         // One object for one file; an array of them for several.
         const bool array = run.Request.Files.size() > 1;
         std::string text = array ? (first ? "[" : ",\n ") : "";
-        text += InfoJson(file, run.Engine.InInfo, valid,
-            valid ? MetadataOf(run.Engine.InInfo) : TTiffMetadata {});
+        text += InfoJson(file, run.Engine.InInfo, valid, reason,
+            accepted ? MetadataOf(run.Engine.InInfo) : TTiffMetadata {});
         std::fputs(text.c_str(), stdout);
-    } else if (valid) {
+    } else if (accepted) {
         std::fputs(
             InfoText(file, run.Engine.InInfo, MetadataOf(run.Engine.InInfo)).c_str(), stdout);
     }
@@ -189,8 +215,7 @@ void NoteDrops(TRun& run, const std::string& file)
     if (!found.Format || run.Host.Quiet()) {
         return;
     }
-    TWriteOptions options;
-    static_cast<TTiffWriteOptions&>(options) = run.Output.Tiff;
+    const TWriteOptions options = WriteOptionsOf(run.Output);
     const bool tiff = found.Format->Type == FileType::TIF;
     if (!run.AlphaNoted && run.Engine.InInfo.Channels == 4
         && OutputChannelsOf(*found.Format, 4, options) < 4) {
@@ -250,9 +275,7 @@ int RunOnFile(TRun& run, const std::string& file)
 int RunMergeOf(TRun& run, const std::vector<std::string>& tiles)
 {
     for (const std::string& tile : tiles) {
-        if (!FileExists(tile)) {
-            run.Host.PrintLine(
-                CliText::Program + std::string(": ") + tile + ": " + CliText::NoSuchFile);
+        if (RefusedAsNoFile(run, tile)) {
             return kExitFailed;
         }
     }

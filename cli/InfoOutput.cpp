@@ -56,8 +56,8 @@ std::string InfoText(const std::string& file, const TFileInfo& in, const TTiffMe
         + CliText::InfoOrientation + std::to_string(metadata.Orientation) + "\n";
 }
 
-std::string InfoJson(
-    const std::string& file, const TFileInfo& in, bool valid, const TTiffMetadata& metadata)
+std::string InfoJson(const std::string& file, const TFileInfo& in, bool valid,
+    const std::string& reason, const TTiffMetadata& metadata)
 {
     const std::string resolution = metadata.Resolution
         ? "[" + Number(metadata.Resolution->X) + "," + Number(metadata.Resolution->Y) + ","
@@ -67,7 +67,8 @@ std::string InfoJson(
         + ",\"file_size\":" + std::to_string(FileSizeOf(file))
         + ",\"width\":" + std::to_string(in.Width) + ",\"height\":" + std::to_string(in.Height)
         + ",\"bits\":" + std::to_string(in.Bits) + ",\"channels\":" + std::to_string(in.Channels)
-        + ",\"valid\":" + (valid ? "true" : "false") + ",\"compression\":"
+        + ",\"valid\":" + (valid ? "true" : "false")
+        + (valid ? std::string() : ",\"reason\":" + JsonString(reason)) + ",\"compression\":"
         + JsonString(metadata.Compression) + ",\"predictor\":" + std::to_string(metadata.Predictor)
         + ",\"alpha\":" + JsonString(AlphaKindName(metadata.Alpha)) + ",\"icc_profile_bytes\":"
         + std::to_string(metadata.IccProfile.size()) + ",\"resolution\":" + resolution

@@ -11,6 +11,6 @@
 TTiffMetadata MetadataOf(const TFileInfo& in);
 /// The information box of a valid input, numbers in plain digits.
 std::string InfoText(const std::string& file, const TFileInfo& in, const TTiffMetadata& metadata);
-/// One JSON object (no line end) for a file, valid or not.
-std::string InfoJson(
-    const std::string& file, const TFileInfo& in, bool valid, const TTiffMetadata& metadata);
+/// One JSON object (no line end) for a file, valid or not; an invalid one says why (reason).
+std::string InfoJson(const std::string& file, const TFileInfo& in, bool valid,
+    const std::string& reason, const TTiffMetadata& metadata);

@@ -32,6 +32,12 @@ struct TFileInfo {
     uint32_t ScanLineSize = 0; ///< Width * BytesPerPixel, set when the file is opened
     PScanLine ScanLine = nullptr; ///< line buffer while open, else null
     bool IsLsb = false; ///< 16-bit samples stored least significant byte first
+    /// The fourth channel is associated alpha: the colours are premultiplied by it (a TIFF's
+    /// ExtraSamples 1). Kept as stored where alpha is dropped, made straight where it is kept.
+    bool AssociatedAlpha = false;
+    /// Samples per pixel of the file beyond the four delivered, skipped by the reader (a
+    /// host may say "extra samples ignored").
+    uint16_t SkippedSamples = 0;
     FileType ImageType = FileType::NV;
     std::string ImageTypeDesc; ///< "KRO", "RAW" or "TIF"
     bool ImageIsOk = false; ///< the last probe accepted the file

@@ -49,6 +49,9 @@ struct TFormat {
     std::unique_ptr<TLineReader> (*MakeReader)();
     std::unique_ptr<TLineWriter> (*MakeWriter)();
     std::vector<TOutputKind> OutputKinds; ///< in the order the window and the help show them
+    /// Whether a whole read of a file the probe accepted can succeed, as far as its headers
+    /// and its length tell without decoding; reason (for a user) when it cannot.
+    bool (*CheckWholeRead)(const TFileInfo& info, std::string& reason) = nullptr;
 };
 
 /// Every row, in the order of the table.

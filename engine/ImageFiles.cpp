@@ -66,18 +66,22 @@ bool TImageInput::Open(const TFileInfo& info, const std::string& name)
     FInfo = info;
     FInfo.ScanLine = nullptr;
     FOutOfMemory = false;
+    FOpenFailure.clear();
     const uint32_t lineSize = LineSizeOf(FInfo.Width, FInfo.BytesPerPixel);
     if (lineSize == 0 || FInfo.Width > kMaxImageSide || FInfo.Height > kMaxImageSide) {
+        FOpenFailure = "the image's size exceeds the limits";
         return false;
     }
     FInfo.ScanLineSize = lineSize;
     if (!AllocateLine(FBuffer, lineSize)) {
         FOutOfMemory = true;
+        FOpenFailure = ErrorText(ENOMEM);
         return false;
     }
     const TFormat* format = FormatOf(FInfo.ImageType);
     if (!format) {
         Close();
+        FOpenFailure = "not an image kind the engine reads";
         return false;
     }
     FReader = format->MakeReader();
@@ -92,6 +96,7 @@ bool TImageInput::Open(const TFileInfo& info, const std::string& name)
         FOutOfMemory = true;
     }
     if (!ok) {
+        FOpenFailure = FOutOfMemory ? ErrorText(ENOMEM) : ErrorReason();
         Close();
         return false;
     }
@@ -129,12 +134,26 @@ int TImageInput::Error() const
     return FReader ? FReader->Error() : 0;
 }
 
+std::string TImageInput::ErrorReason() const
+{
+    if (!FReader) {
+        return FOpenFailure;
+    }
+    std::string reason = FReader->Reason();
+    if (reason.empty() && FReader->Error() != 0) {
+        reason = ErrorText(FReader->Error());
+    }
+    return reason;
+}
+
 bool TImageOutput::Open(const std::string& stem, uint32_t width, uint32_t height, uint8_t bits,
     uint8_t inputChannels, const TOutputSpec& spec, const std::string& inputName, TRunContext& run)
 {
     Discard();
     FFinished = false;
     FFinishedOk = true;
+    FWriterError = 0;
+    FOpenFailure.clear();
     FInfo = TFileInfo {};
     FInfo.ImageType = spec.Type;
     FInfo.Width = width;
@@ -167,7 +186,8 @@ bool TImageOutput::Open(const std::string& stem, uint32_t width, uint32_t height
     case TAtName::NotAFile:
         // A folder, a FIFO or a device is not an output file: writing there could hang on a
         // FIFO or reach a device, and replacing it is not what overwriting a file means.
-        run.Dialogs.NoteDetail(fullName, "not a regular file");
+        FOpenFailure = "not a regular file";
+        run.Dialogs.NoteDetail(fullName, FOpenFailure);
         run.Dialogs.ShowMessage(EngineText::WriteToFileError);
         return false;
     case TAtName::Replaceable:
@@ -190,22 +210,32 @@ bool TImageOutput::Open(const std::string& stem, uint32_t width, uint32_t height
     const uint64_t available =
         static_cast<uint64_t>(freeBytes) + static_cast<uint64_t>(reclaimable);
     if (!(available > pixelBytes)) {
+        FOpenFailure = std::to_string(pixelBytes) + " bytes needed, " + std::to_string(available)
+            + " available";
+        run.Dialogs.NoteDetail(fullName, FOpenFailure);
         run.Events.FireError(EngineText::NotEnoughSpace);
         return false;
     }
 
     if (width == 0 || height == 0) {
+        FOpenFailure = "width " + std::to_string(width) + ", height " + std::to_string(height);
+        run.Dialogs.NoteDetail(fullName, FOpenFailure);
         run.Dialogs.ShowMessage(EngineText::HeightOrWidth0);
         return false;
     }
     const uint32_t lineSize = LineSizeOf(width, FInfo.BytesPerPixel);
     if (lineSize == 0 || width > kMaxImageSide) {
+        FOpenFailure =
+            "width " + std::to_string(width) + ", at most " + std::to_string(kMaxImageSide);
+        run.Dialogs.NoteDetail(fullName, FOpenFailure);
         run.Dialogs.ShowMessage(EngineText::DimensionsExceedLimits);
         return false;
     }
     FInfo.ScanLineSize = lineSize;
     if (!AllocateLine(FBuffer, lineSize)) {
         FInfo.ScanLine = nullptr;
+        FOpenFailure = ErrorText(ENOMEM);
+        run.Dialogs.NoteDetail(fullName, FOpenFailure);
         run.Dialogs.ShowMessage(EngineText::NotEnoughMemory);
         return false;
     }
@@ -226,7 +256,8 @@ bool TImageOutput::Open(const std::string& stem, uint32_t width, uint32_t height
         const int code = Error();
         FWriter.reset();
         FGuard.Discard();
-        run.Dialogs.NoteDetail(fullName, ErrorText(code));
+        FOpenFailure = ErrorText(code);
+        run.Dialogs.NoteDetail(fullName, FOpenFailure);
         run.Dialogs.ShowMessage(EngineText::WriteToFileError);
         return false;
     }
@@ -259,7 +290,7 @@ bool TImageOutput::Finish()
 bool TImageOutput::Park()
 {
     const bool ok = Finish() && FGuard.Park();
-    FWriter.reset();
+    DropWriter();
     ReleaseBuffer();
     return ok;
 }
@@ -271,7 +302,7 @@ TCommitResult TImageOutput::Commit()
         return TCommitResult::Failed;
     }
     const TCommitResult result = FGuard.Commit();
-    FWriter.reset();
+    DropWriter();
     ReleaseBuffer();
     return result;
 }
@@ -283,7 +314,7 @@ void TImageOutput::Discard()
             FWriter->Abandon();
             FFinished = true;
         }
-        FWriter.reset();
+        DropWriter();
     }
     FGuard.Discard();
     ReleaseBuffer();
@@ -296,8 +327,17 @@ void TImageOutput::ReleaseBuffer()
     FInfo.ScanLine = nullptr;
 }
 
+void TImageOutput::DropWriter()
+{
+    // Its error outlives it: a failed Commit or Park is reported after the writer is gone.
+    if (FWriter && FWriterError == 0) {
+        FWriterError = FWriter->Error();
+    }
+    FWriter.reset();
+}
+
 int TImageOutput::Error() const
 {
-    const int writer = FWriter ? FWriter->Error() : 0;
+    const int writer = FWriter ? FWriter->Error() : FWriterError;
     return writer != 0 ? writer : FGuard.Error();
 }

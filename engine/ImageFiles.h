@@ -52,12 +52,16 @@ public:
     const TFileInfo& Info() const { return FInfo; }
     /// The errno value of the first failure (0 when none).
     int Error() const;
+    /// Why the last Open failed or the first line read failed, in the system's or the format
+    /// library's words ("" when nothing failed).
+    std::string ErrorReason() const;
 
 private:
     TFileInfo FInfo;
     std::unique_ptr<TLineReader> FReader;
     std::vector<uint8_t> FBuffer;
     bool FOutOfMemory = false;
+    std::string FOpenFailure; ///< why the last Open failed
 };
 
 /// An output image being written. One thread only. Destroying it before Commit removes what it
@@ -100,10 +104,14 @@ public:
     bool LargeLayout() const { return FLarge; }
     /// The errno value of the first failure of the writer or the temporary (0 when none).
     int Error() const;
+    /// Why the last Open refused or failed, as it noted it beside its message ("" when it
+    /// was refused by the user's answer or nothing failed).
+    const std::string& OpenFailure() const { return FOpenFailure; }
     TOutputCommit& Guard() { return FGuard; }
 
 private:
     void ReleaseBuffer();
+    void DropWriter();
 
     TFileInfo FInfo;
     TOutputCommit FGuard;
@@ -112,6 +120,8 @@ private:
     bool FLarge = false;
     bool FFinished = false;
     bool FFinishedOk = true;
+    std::string FOpenFailure;
+    int FWriterError = 0; ///< the writer's error, kept when the writer is let go
 };
 
 /// The system's words for an errno value ("No space left on device").

@@ -70,6 +70,16 @@ int TIoSeam::Rename(const char* from, const char* to, bool noReplace)
     return 0;
 }
 
+int TIoSeam::Stat(const char* path, struct stat* info)
+{
+    return ::stat(path, info);
+}
+
+int TIoSeam::FStat(int fd, struct stat* info)
+{
+    return ::fstat(fd, info);
+}
+
 namespace {
 TIoSeam gDefaultSeam;
 TIoSeam* gSeam = &gDefaultSeam;

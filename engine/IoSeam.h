@@ -1,9 +1,11 @@
 // The one place where the engine touches file descriptors and names, so that tests can inject
-// faults into every open, read, write, sync, rename and close of image files alike.
+// faults into every open, read, write, sync, rename and close of image files alike, and the
+// fuzz targets can keep image files in memory.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 /// System calls used for image data and for committing outputs. The default forwards to the
@@ -26,6 +28,10 @@ public:
     virtual int Link(const char* from, const char* to);
     /// Renames `from` to `to`, replacing `to` unless noReplace (then EEXIST when it exists).
     virtual int Rename(const char* from, const char* to, bool noReplace);
+    /// What stands at path, following links (stat): the sizes probes and checks read.
+    virtual int Stat(const char* path, struct stat* info);
+    /// What an open descriptor is (fstat): the size libtiff asks for.
+    virtual int FStat(int fd, struct stat* info);
 };
 
 /// The seam in force; never null.

@@ -60,9 +60,10 @@ void EndDestination(j_compress_ptr info)
 
 class TJpegTileEncoder final : public TTileEncoder {
 public:
-    TJpegTileEncoder(int quality, bool jfifMarker)
+    TJpegTileEncoder(int quality, bool jfifMarker, bool sharedTables)
         : FQuality(quality)
         , FJfif(jfifMarker)
+        , FSharedTables(sharedTables)
     {
         FInfo.err = jpeg_std_error(&FErrors.Manager);
         FErrors.Manager.error_exit = JumpOnError;
@@ -108,7 +109,11 @@ public:
         // Baseline tables at the quality asked; 4:2:0 chroma, as jpeg_set_defaults chooses.
         jpeg_set_quality(&FInfo, FQuality, TRUE);
         FInfo.write_JFIF_header = FJfif ? TRUE : FALSE;
-        jpeg_start_compress(&FInfo, TRUE);
+        // Shared tables: marked as sent, so the tile carries none (JpegTables holds them).
+        if (FSharedTables) {
+            jpeg_suppress_tables(&FInfo, TRUE);
+        }
+        jpeg_start_compress(&FInfo, FSharedTables ? FALSE : TRUE);
         FStarted = true;
         return true;
     }
@@ -161,13 +166,47 @@ private:
     std::vector<uint8_t> FBytes;
     int FQuality;
     bool FJfif;
+    bool FSharedTables;
     bool FCreated = false;
     bool FStarted = false;
 };
 
 } // namespace
 
-std::unique_ptr<TTileEncoder> MakeJpegTileEncoder(int quality, bool jfifMarker)
+std::unique_ptr<TTileEncoder> MakeJpegTileEncoder(int quality, bool jfifMarker, bool sharedTables)
 {
-    return std::make_unique<TJpegTileEncoder>(quality, jfifMarker);
+    return std::make_unique<TJpegTileEncoder>(quality, jfifMarker, sharedTables);
+}
+
+bool JpegTables(int quality, std::vector<uint8_t>& bytes)
+{
+    jpeg_compress_struct info {};
+    TJpegErrors errors;
+    TVectorDestination destination;
+    info.err = jpeg_std_error(&errors.Manager);
+    errors.Manager.error_exit = JumpOnError;
+    errors.Manager.emit_message = DiscardMessage;
+    errors.Manager.output_message = DiscardOutput;
+    destination.Manager.init_destination = StartDestination;
+    destination.Manager.empty_output_buffer = GrowDestination;
+    destination.Manager.term_destination = EndDestination;
+    destination.Bytes = &bytes;
+    volatile bool created = false; // read after a longjmp
+    if (setjmp(errors.Jump) != 0) {
+        if (created) {
+            jpeg_destroy_compress(&info);
+        }
+        return false;
+    }
+    jpeg_create_compress(&info);
+    created = true;
+    info.dest = &destination.Manager;
+    // The same tables as every tile's Begin makes.
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, quality, TRUE);
+    jpeg_write_tables(&info);
+    jpeg_destroy_compress(&info);
+    return true;
 }

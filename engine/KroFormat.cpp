@@ -3,6 +3,7 @@
 #include "engine/KroFormat.h"
 
 #include <cstring>
+#include <string>
 
 #include "engine/EngineTexts.h"
 #include "engine/ProbeSupport.h"
@@ -64,21 +65,27 @@ void ProbeKro(TFileInfo& info, TEngineDialogs& dialogs, bool)
 {
     BeginProbe(info, FileType::KRO, "KRO");
     TKroHeader header;
-    if (!ReadKroHeader(info.FileName, header)) {
+    std::string why;
+    if (!ReadKroHeader(info.FileName, header, why)) {
+        dialogs.NoteDetail(info.FileName, why);
         dialogs.ShowMessage(EngineText::KroHeaderError);
         return;
     }
     if (header.Bits != 8 && header.Bits != 16) {
+        dialogs.NoteDetail(info.FileName, std::to_string(header.Bits) + " bits per sample");
         dialogs.ShowMessage(EngineText::BitsMust8Or16);
         return;
     }
     info.Bits = static_cast<uint8_t>(header.Bits);
     if (header.Channels != 4) {
+        dialogs.NoteDetail(info.FileName, std::to_string(header.Channels) + " channels");
         dialogs.ShowMessage(EngineText::ChannelsMust4);
         return;
     }
     info.Channels = 4;
     if (header.Width == 0 || header.Height == 0) {
+        dialogs.NoteDetail(info.FileName,
+            "width " + std::to_string(header.Width) + ", height " + std::to_string(header.Height));
         dialogs.ShowMessage(EngineText::HeightOrWidth0);
         return;
     }
@@ -116,16 +123,35 @@ bool DecodeKroHeader(const TKroHeaderBytes& bytes, TKroHeader& header)
     return true;
 }
 
-bool ReadKroHeader(const std::string& path, TKroHeader& header)
+bool ReadKroHeader(const std::string& path, TKroHeader& header, std::string& reason)
 {
+    reason.clear();
     TSeqFile file;
     if (!file.OpenRead(path)) {
+        reason = std::strerror(file.Error());
         return false;
     }
     TKroHeaderBytes bytes {};
     const int64_t got = file.Read(bytes.data(), bytes.size());
+    const int error = file.Error();
     (void)file.Close();
-    return got == static_cast<int64_t>(bytes.size()) && DecodeKroHeader(bytes, header);
+    if (got != static_cast<int64_t>(bytes.size())) {
+        reason = error != 0 ? std::strerror(error)
+                            : "the file holds " + std::to_string(got) + " of the header's "
+                + std::to_string(bytes.size()) + " bytes";
+        return false;
+    }
+    if (!DecodeKroHeader(bytes, header)) {
+        reason = "no KRO signature or another version";
+        return false;
+    }
+    return true;
+}
+
+bool ReadKroHeader(const std::string& path, TKroHeader& header)
+{
+    std::string reason;
+    return ReadKroHeader(path, header, reason);
 }
 
 const TFormat& KroFormatRow()
@@ -147,6 +173,10 @@ const TFormat& KroFormatRow()
         .MakeReader = [] { return std::unique_ptr<TLineReader>(new TKroLineReader()); },
         .MakeWriter = [] { return std::unique_ptr<TLineWriter>(new TKroLineWriter()); },
         .OutputKinds = { { "kro", "KRO", TCompression::None } },
+        .CheckWholeRead =
+            [](const TFileInfo& info, std::string& reason) {
+                return HoldsAllLines(info, kKroHeaderSize, reason);
+            },
     };
     return kRow;
 }

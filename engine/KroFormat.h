@@ -28,6 +28,8 @@ TKroHeaderBytes EncodeKroHeader(const TKroHeader& header);
 /// Reads the header at the start of a file; false when fewer than 20 bytes arrive or the
 /// letters or version are wrong.
 [[nodiscard]] bool ReadKroHeader(const std::string& path, TKroHeader& header);
+/// The same, with the reason (for a user) when it fails.
+[[nodiscard]] bool ReadKroHeader(const std::string& path, TKroHeader& header, std::string& reason);
 
 /// The KRO row of the format table.
 const TFormat& KroFormatRow();

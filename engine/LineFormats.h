@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "engine/FileInfo.h"
 #include "engine/WriteOptions.h"
@@ -24,6 +25,10 @@ public:
     virtual void Close() = 0;
     /// The errno value of the first failure since Open (0 when none).
     virtual int Error() const = 0;
+    /// Why Open refused the file or the first line failed, in words that say more than the
+    /// errno value (libtiff's message, a strip past the end of the file); "" when the errno
+    /// value says it all.
+    virtual std::string Reason() const { return {}; }
 };
 
 /// Writes the lines of one output file onto a descriptor that its owner (the output's commit

@@ -138,6 +138,12 @@ bool TPyramidTiffWriter::StartPage(uint32_t page)
         // The tiles are ordinary JPEG streams from RGB: YCbCr with 2 x 2 chroma subsampling.
         ok = TIFFSetField(FTif, TIFFTAG_PHOTOMETRIC, unsigned(PHOTOMETRIC_YCBCR)) == 1
             && TIFFSetField(FTif, TIFFTAG_YCBCRSUBSAMPLING, 2u, 2u) == 1;
+        if (ok && !FSpec.JpegTables.empty()) {
+            // libtiff keeps its own copy of the tables.
+            ok = TIFFSetField(FTif, TIFFTAG_JPEGTABLES,
+                     static_cast<uint32_t>(FSpec.JpegTables.size()), FSpec.JpegTables.data())
+                == 1;
+        }
     } else if (ok) {
         ok = TIFFSetField(FTif, TIFFTAG_PHOTOMETRIC, unsigned(PHOTOMETRIC_RGB)) == 1
             && TIFFSetField(FTif, TIFFTAG_PREDICTOR, unsigned(PREDICTOR_HORIZONTAL)) == 1;

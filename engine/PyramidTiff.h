@@ -24,6 +24,9 @@ struct TPyramidTiffSpec {
     uint8_t Channels = 3; ///< 3, or 4 with Deflate (unassociated alpha)
     TTileCodec Codec = TTileCodec::Jpeg; ///< Jpeg or Deflate
     bool BigTiff = false;
+    /// JPEG: the tables the tiles leave out (JpegTables), written once per page as its
+    /// JPEGTables tag; empty when every tile carries its own.
+    std::vector<uint8_t> JpegTables;
 };
 
 /// Writes one pyramid. The first page's tiles go into the file as they come; the tiles of the

@@ -3,10 +3,13 @@
 #include "engine/RawFormat.h"
 
 #include <cerrno>
+#include <string>
 
 #include "engine/EngineTexts.h"
 #include "engine/FileNames.h"
+#include "engine/InputCheck.h"
 #include "engine/ProbeSupport.h"
+#include "engine/TavmorUtils.h"
 
 namespace {
 
@@ -46,6 +49,11 @@ void ProbeRaw(TFileInfo& info, TEngineDialogs& dialogs, bool askUser)
         depth = answer.Bits == 8 || answer.Bits == 16 ? answer.Bits : 0;
     }
     if (width == 0 || height == 0 || depth == 0) {
+        const std::string size = std::to_string(info.FileSize) + " bytes";
+        dialogs.NoteDetail(info.FileName,
+            width == 0 || height == 0 ? "no size in the name (NAME_WIDTHxHEIGHT.raw)"
+                                      : std::to_string(width) + " x " + std::to_string(height)
+                    + " pixels of 8 or 16 bits do not make " + size);
         dialogs.ShowMessage(EngineText::InvalidRawSize);
         return;
     }
@@ -64,6 +72,9 @@ bool TSeqLineReader::Open(const TFileInfo& info)
 {
     FLineSize = info.ScanLineSize;
     FOpenError = 0;
+    FHeight = info.Height;
+    FLinesRead = 0;
+    FReason.clear();
     FFile.SizeBufferFor(FLineSize);
     if (!FFile.OpenRead(info.FileName)) {
         // Not examined here: the failure surfaces as a failed first read, which the line
@@ -72,6 +83,9 @@ bool TSeqLineReader::Open(const TFileInfo& info)
         return true;
     }
     if (!CheckHeader(info)) {
+        if (FFile.Error() == 0) {
+            FReason = "the header no longer says what was examined";
+        }
         Close();
         return false;
     }
@@ -91,7 +105,13 @@ int32_t TSeqLineReader::ReadLine(int32_t, uint8_t* buffer)
         }
         return 0;
     }
-    return static_cast<int32_t>(FFile.Read(buffer, FLineSize));
+    const int64_t got = FFile.Read(buffer, FLineSize);
+    if (got < int64_t { FLineSize } && FFile.Error() == 0 && FReason.empty()) {
+        FReason = "the file holds " + std::to_string(FLinesRead) + " of its "
+            + std::to_string(FHeight) + " lines";
+    }
+    ++FLinesRead;
+    return static_cast<int32_t>(got);
 }
 
 void TSeqLineReader::Close()
@@ -122,6 +142,25 @@ bool TSeqLineWriter::Finish()
     return FFile.Close();
 }
 
+bool HoldsAllLines(const TFileInfo& info, uint64_t headerBytes, std::string& reason)
+{
+    reason.clear();
+    const uint64_t line = uint64_t { info.Width } * info.BytesPerPixel;
+    const int64_t size = FileSizeOf(info.FileName);
+    if (size < 0) {
+        reason = InputFileProblem(info.FileName);
+        return false;
+    }
+    const uint64_t bytes = static_cast<uint64_t>(size);
+    if (line == 0 || bytes < headerBytes || (bytes - headerBytes) / line < info.Height) {
+        const uint64_t lines = line == 0 || bytes < headerBytes ? 0 : (bytes - headerBytes) / line;
+        reason = "the file holds " + std::to_string(lines) + " of its "
+            + std::to_string(info.Height) + " lines";
+        return false;
+    }
+    return true;
+}
+
 const TFormat& RawFormatRow()
 {
     static const TFormat kRow {
@@ -141,6 +180,8 @@ const TFormat& RawFormatRow()
         .MakeReader = [] { return std::unique_ptr<TLineReader>(new TSeqLineReader(0)); },
         .MakeWriter = [] { return std::unique_ptr<TLineWriter>(new TSeqLineWriter()); },
         .OutputKinds = { { "raw", "RAW", TCompression::None } },
+        .CheckWholeRead = [](const TFileInfo& info,
+                              std::string& reason) { return HoldsAllLines(info, 0, reason); },
     };
     return kRow;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "engine/Formats.h"
 #include "engine/LineFormats.h"
@@ -21,6 +22,7 @@ public:
     int32_t ReadLine(int32_t row, uint8_t* buffer) override;
     void Close() override;
     int Error() const override { return FOpenError != 0 ? FOpenError : FFile.Error(); }
+    std::string Reason() const override { return FReason; }
 
 protected:
     /// Reads past the header; a format whose header can be checked again does so here.
@@ -31,6 +33,10 @@ protected:
     int64_t FHeaderSize;
     uint32_t FLineSize = 0;
     int FOpenError = 0; ///< why the file could not be opened, reported by the first read
+    uint32_t FHeight = 0; ///< lines the file should hold
+    uint32_t FLinesRead = 0;
+    /// Why the file was refused or ended early, when no errno value tells it.
+    std::string FReason;
 };
 
 /// Appends lines in sequence after what Header gives; the row given is ignored.
@@ -48,6 +54,10 @@ protected:
     TSeqFile FFile;
     uint32_t FLineSize = 0;
 };
+
+/// Whether a sequential file of info's geometry, headerBytes before its lines, holds every
+/// line; reason tells how many it holds when it does not.
+[[nodiscard]] bool HoldsAllLines(const TFileInfo& info, uint64_t headerBytes, std::string& reason);
 
 /// The RAW row of the format table.
 const TFormat& RawFormatRow();

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "engine/EngineTexts.h"
+#include "engine/InputCheck.h"
 #include "engine/Repack.h"
 #include "engine/ScopeExit.h"
 #include "engine/Streaming.h"
@@ -14,6 +15,9 @@ namespace {
 // pause, rarely enough that the window's repaint costs nothing beside the copy.
 constexpr int32_t kCopyProgressLines = 7;
 constexpr int32_t kSkipProgressLines = 50;
+
+// The reason beside "File not found" for a readable file that no probe accepted.
+constexpr const char* kNotExamined = "not examined as a valid image";
 
 /// Whether [x, x + width) x [y, y + height) is a non-empty rectangle inside the image.
 bool RegionInside(const TFileInfo& info, int32_t x, int32_t y, uint32_t width, uint32_t height)
@@ -52,6 +56,8 @@ TOutcome CopyRegion(TRunContext& run, const TFileInfo& input, int32_t x, int32_t
 {
     run.Events.FireStatus("");
     if (!input.ImageIsOk || !FileExists(input.FileName)) {
+        const std::string problem = InputFileProblem(input.FileName);
+        run.Dialogs.NoteDetail(input.FileName, problem.empty() ? kNotExamined : problem);
         return run.Fail(EngineText::FileNotFound);
     }
     // Callers promise a rectangle inside the image; a broken promise must not read or write
@@ -62,9 +68,10 @@ TOutcome CopyRegion(TRunContext& run, const TFileInfo& input, int32_t x, int32_t
     TImageInput in;
     if (!in.Open(input)) {
         if (in.OutOfMemory()) {
+            run.Dialogs.NoteDetail(input.FileName, in.ErrorReason());
             run.Dialogs.ShowMessage(EngineText::InNotEnoughMemory);
         }
-        run.Dialogs.NoteDetail(input.FileName, in.Error() != 0 ? ErrorText(in.Error()) : "");
+        run.Dialogs.NoteDetail(input.FileName, in.ErrorReason());
         return run.Fail(EngineText::ErrorOpeningInput);
     }
     const TFormat& format = *FormatOf(out.Type);
@@ -84,7 +91,7 @@ TOutcome CopyRegion(TRunContext& run, const TFileInfo& input, int32_t x, int32_t
     TScopeExit hideProgress([&run] { run.Events.FireHideProgress(); });
 
     auto readFailure = [&] {
-        run.Dialogs.NoteDetail(input.FileName, ErrorText(in.Error()));
+        run.Dialogs.NoteDetail(input.FileName, in.ErrorReason());
         return run.Fail(EngineText::ReadFileError);
     };
     // Sequential inputs reach line y only by reading the lines before it; formats that address

@@ -3,6 +3,7 @@
 #include "engine/Repack.h"
 
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -47,6 +48,51 @@ void RepackChannels(
     }
 }
 
+/// Turns count pixels of associated alpha (colours premultiplied) into straight alpha in place:
+/// each colour becomes round(colour * max / alpha), halves rounded up, at most max; where alpha
+/// is 0 the colour is 0. Exact for alpha 0 and max (the colours stay as they are then).
+template <typename TSample> void StraightenAlpha(uint8_t* line, uint32_t count)
+{
+    constexpr uint64_t kMax = TSample(~TSample(0));
+    for (uint32_t i = 0; i < count; ++i) {
+        uint8_t* pixel = line + size_t(i) * 4 * sizeof(TSample);
+        TSample samples[4];
+        std::memcpy(samples, pixel, sizeof samples);
+        const uint64_t alpha = samples[3];
+        if (alpha == kMax) {
+            continue;
+        }
+        for (unsigned c = 0; c < 3; ++c) {
+            const uint64_t v = alpha == 0 ? 0 : (samples[c] * kMax + alpha / 2) / alpha;
+            samples[c] = static_cast<TSample>(v > kMax ? kMax : v);
+        }
+        std::memcpy(pixel, samples, sizeof samples);
+    }
+}
+
+/// Makes the alpha of count RGBA pixels at target straight, in the target's byte order.
+void StraightenTarget(uint8_t* target, uint32_t count, unsigned sampleBytes, bool targetIsLsb)
+{
+    if (sampleBytes == 1) {
+        StraightenAlpha<uint8_t>(target, count);
+        return;
+    }
+    // 16-bit samples are worked on in host order (little-endian), swapped around if needed.
+    const bool swap = !targetIsLsb;
+    auto swapAll = [&] {
+        for (size_t b = 0; b < size_t(count) * 8; b += 2) {
+            std::swap(target[b], target[b + 1]);
+        }
+    };
+    if (swap) {
+        swapAll();
+    }
+    StraightenAlpha<uint16_t>(target, count);
+    if (swap) {
+        swapAll();
+    }
+}
+
 } // namespace
 
 void RepackLine(const TFileInfo& Source, uint32_t SourceX, const TFileInfo& Target,
@@ -65,13 +111,16 @@ void RepackLine(const TFileInfo& Source, uint32_t SourceX, const TFileInfo& Targ
     const bool swap = sampleBytes == 2 && Source.IsLsb != Target.IsLsb;
     if (from == to && !swap) {
         std::memmove(target, source, size_t(Count) * from * sampleBytes);
-        return;
-    }
-    if (sampleBytes == 1) {
+    } else if (sampleBytes == 1) {
         RepackChannels<false, false>(from, to, source, target, Count);
     } else if (swap) {
         RepackChannels<true, true>(from, to, source, target, Count);
     } else {
         RepackChannels<true, false>(from, to, source, target, Count);
+    }
+    // Where alpha is kept, it is straight: colours of associated alpha are divided by it.
+    // Where it is dropped, the colours stay as stored.
+    if (Source.AssociatedAlpha && from == 4 && to == 4 && !Target.AssociatedAlpha) {
+        StraightenTarget(target, Count, sampleBytes, Target.IsLsb);
     }
 }

@@ -158,7 +158,12 @@ void SweepStaleTemporaries(const std::string& folder)
     SweepLocked(folder);
 }
 
-std::string NewTemporaryName(const std::string& folder)
+namespace {
+
+/// folder + prefix + ".tavmor-<run>-<n>" + suffix for this process's claim on the folder,
+/// sweeping the folder first; "" when the claim cannot be had.
+std::string NewClaimedName(
+    const std::string& folder, const std::string& prefix, const std::string& suffix)
 {
     std::lock_guard<std::mutex> lock(gLock);
     SweepLocked(folder);
@@ -167,19 +172,20 @@ std::string NewTemporaryName(const std::string& folder)
         return {};
     }
     ++claim->Live;
-    return folder + kTemporaryPrefix + claim->Run + "-" + std::to_string(++claim->Next) + ".part";
+    return folder + prefix + kTemporaryPrefix + claim->Run + "-" + std::to_string(++claim->Next)
+        + suffix;
+}
+
+} // namespace
+
+std::string NewTemporaryName(const std::string& folder)
+{
+    return NewClaimedName(folder, "", ".part");
 }
 
 std::string NewScratchName(const std::string& folder, const std::string& prefix)
 {
-    std::lock_guard<std::mutex> lock(gLock);
-    SweepLocked(folder);
-    TClaim* claim = ClaimFor(folder);
-    if (!claim) {
-        return {};
-    }
-    ++claim->Live;
-    return folder + prefix + kTemporaryPrefix + claim->Run + "-" + std::to_string(++claim->Next);
+    return NewClaimedName(folder, prefix, "");
 }
 
 void ReleaseTemporaryName(const std::string& folder)

@@ -10,6 +10,8 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include "engine/IoSeam.h"
+
 namespace {
 
 bool IsDigit(char c)
@@ -22,7 +24,7 @@ bool IsDigit(char c)
 int64_t FileSizeOf(const std::string& path)
 {
     struct stat st { };
-    if (path.empty() || stat(path.c_str(), &st) != 0) {
+    if (path.empty() || IoSeam().Stat(path.c_str(), &st) != 0) {
         return -1;
     }
     // A folder is found but has no bytes of its own.

@@ -22,6 +22,7 @@ enum class TTiffVerdict : uint8_t {
     SampleFormat, ///< samples are not unsigned integers
     Photometric, ///< not RGB(A), nor YCbCr that the JPEG decoder turns into RGB
     Compression, ///< no codec for the compression in this libtiff
+    TooLarge, ///< the reader's buffers for this geometry would exceed the fixed limits
 };
 
 /// The properties of a TIFF's first image that the engine reads.
@@ -29,7 +30,11 @@ struct TTiffLayout {
     uint32_t Width = 0;
     uint32_t Height = 0;
     uint16_t Bits = 0;
-    uint16_t Samples = 0;
+    uint16_t Samples = 0; ///< samples per pixel in the file
+    /// Samples per pixel delivered: the first three or four (samples beyond the fourth, which
+    /// is an alpha or unspecified sample, are skipped).
+    uint16_t Channels = 0;
+    bool AssociatedAlpha = false; ///< the fourth sample is alpha premultiplied into the colours
     uint16_t Planar = 1; ///< 1 interleaved, 2 one plane per sample
     bool Tiled = false;
     uint32_t TileWidth = 0;
@@ -38,8 +43,18 @@ struct TTiffLayout {
     uint16_t Compression = 1;
 };
 
-/// Opens path with libtiff and examines its first image; never prints.
-TTiffVerdict ExamineTiffFile(const std::string& path, TTiffLayout& layout);
+/// Opens path with libtiff and examines its first image; never prints. reason receives
+/// libtiff's or the system's words when the file cannot be opened, else a description of
+/// what the verdict refuses ("" for Ok).
+TTiffVerdict ExamineTiffFile(const std::string& path, TTiffLayout& layout, std::string& reason);
+
+/// The largest buffer the TIFF reader may hold for one band of lines or one decoded strip or
+/// tile: generous for any real image (a band of 512 lines of 500,000 pixels of 16-bit RGBA),
+/// and refused with "Image dimensions exceed internal limits" beyond.
+inline constexpr uint64_t kMaxTiffBufferBytes = uint64_t(2) << 30;
+/// A decoded tile may be wider than the image (a small image in one 256 x 256 tile); its
+/// buffer may then exceed the band's, but not this.
+inline constexpr uint64_t kMaxTiffTileOverhang = uint64_t(64) << 20;
 
 /// One-plane-per-sample strips are decoded a band of strips at a time while the band holds at
 /// most this many bytes; larger strips are read a line at a time, one libtiff handle per

@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -164,7 +167,7 @@ toff_t SizeProc(thandle_t h)
         (void)FlushPending(FdOf(h));
     }
     struct stat st { };
-    if (fstat(FdOf(h).Fd, &st) != 0) {
+    if (IoSeam().FStat(FdOf(h).Fd, &st) != 0) {
         return 0;
     }
     return static_cast<toff_t>(st.st_size);
@@ -177,6 +180,34 @@ int MapProc(thandle_t, void**, toff_t*)
 
 void UnmapProc(thandle_t, void*, toff_t) { }
 
+/// The handle's error handler: keeps libtiff's message in the handle's state and stops it from
+/// reaching the global handlers (which are silent anyway).
+int KeepTiffError(TIFF* tif, void* userData, const char*, const char* format, va_list args)
+{
+    auto& f = *static_cast<TTiffFd*>(userData);
+    char text[512];
+    std::vsnprintf(text, sizeof text, format, args);
+    f.LibraryFailed = true;
+    f.LibraryError = text;
+    // Some messages start with the file's name, which every host shows already.
+    const std::string prefix = std::string(tif ? TIFFFileName(tif) : "") + ": ";
+    if (prefix.size() > 2 && f.LibraryError.starts_with(prefix)) {
+        f.LibraryError.erase(0, prefix.size());
+    }
+    return 1;
+}
+
+/// The handle's warning handler: libtiff warns about what it repairs or ignores, and the
+/// reader's own checks decide what matters; but libjpeg's warnings are about corrupt data it
+/// papers over with grey, so they count as errors.
+int DropTiffWarning(TIFF* tif, void* userData, const char* module, const char* format, va_list args)
+{
+    if (module && std::strcmp(module, "JPEGLib") == 0) {
+        return KeepTiffError(tif, userData, module, format, args);
+    }
+    return 1;
+}
+
 /// Resets the state of a handle about to be opened on fd.
 void ResetState(TTiffFd& state, int fd, bool writing)
 {
@@ -185,6 +216,8 @@ void ResetState(TTiffFd& state, int fd, bool writing)
     state.Failed = false;
     state.Error = 0;
     state.ReadFailed = false;
+    state.LibraryFailed = false;
+    state.LibraryError.clear();
     state.Buffered = writing;
     state.Pos = 0;
     state.PendingAt = 0;
@@ -195,8 +228,17 @@ void ResetState(TTiffFd& state, int fd, bool writing)
 TIFF* ClientOpen(const std::string& name, const char* mode, TTiffFd& state)
 {
     SilenceTiffLibrary();
-    return TIFFClientOpen(name.c_str(), mode, &state, ReadProc, WriteProc, SeekProc, CloseProc,
-        SizeProc, MapProc, UnmapProc);
+    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+    if (!options) {
+        return nullptr;
+    }
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options, kTiffMaxSingleAlloc);
+    TIFFOpenOptionsSetErrorHandlerExtR(options, KeepTiffError, &state);
+    TIFFOpenOptionsSetWarningHandlerExtR(options, DropTiffWarning, &state);
+    TIFF* tif = TIFFClientOpenExt(name.c_str(), mode, &state, ReadProc, WriteProc, SeekProc,
+        CloseProc, SizeProc, MapProc, UnmapProc, options);
+    TIFFOpenOptionsFree(options);
+    return tif;
 }
 
 } // namespace
@@ -219,6 +261,14 @@ TIFF* OpenTiffRead(const std::string& path, TTiffFd& fd)
         (void)CloseProc(&fd);
     }
     return tif;
+}
+
+std::string TiffFailureText(const TTiffFd& fd)
+{
+    if (fd.Error != 0) {
+        return std::strerror(fd.Error);
+    }
+    return fd.LibraryError;
 }
 
 TIFF* OpenTiffWrite(int fd, const std::string& name, bool bigTiff, TTiffFd& state)

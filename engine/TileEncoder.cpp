@@ -5,7 +5,7 @@ std::unique_ptr<TTileEncoder> MakeTileEncoder(const TTileCodecOptions& options)
 {
     switch (options.Codec) {
     case TTileCodec::Jpeg:
-        return MakeJpegTileEncoder(options.Quality, options.JfifMarker);
+        return MakeJpegTileEncoder(options.Quality, options.JfifMarker, options.SharedTables);
     case TTileCodec::Png:
         return MakePngTileEncoder();
     case TTileCodec::Webp:

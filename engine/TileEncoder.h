@@ -23,6 +23,9 @@ struct TTileCodecOptions {
     /// JPEG only: write the JFIF marker (a stand-alone .jpg file) or leave it out (a tile inside
     /// a TIFF, whose tags describe the colour space).
     bool JfifMarker = true;
+    /// JPEG only: leave the quantisation and Huffman tables out of every tile (an abbreviated
+    /// stream), for a TIFF whose JPEGTables tag holds them once (see JpegTables).
+    bool SharedTables = false;
 };
 
 /// Encodes tiles one after the other: Begin, every row in order with AddRow, then Finish. One
@@ -49,7 +52,12 @@ std::unique_ptr<TTileEncoder> MakeTileEncoder(const TTileCodecOptions& options);
     uint32_t height, uint8_t channels, size_t stride, std::vector<uint8_t>& bytes);
 
 // The encoders of each codec (MakeTileEncoder chooses among them).
-std::unique_ptr<TTileEncoder> MakeJpegTileEncoder(int quality, bool jfifMarker);
+std::unique_ptr<TTileEncoder> MakeJpegTileEncoder(int quality, bool jfifMarker, bool sharedTables);
+
+/// The tables-only JPEG stream (its quantisation and Huffman tables between SOI and EOI) that the
+/// JPEG tiles of `quality` made with SharedTables leave out: the value of a TIFF's JPEGTables
+/// tag. False when the codec fails.
+[[nodiscard]] bool JpegTables(int quality, std::vector<uint8_t>& bytes);
 std::unique_ptr<TTileEncoder> MakePngTileEncoder();
 std::unique_ptr<TTileEncoder> MakeWebpTileEncoder(int quality);
 std::unique_ptr<TTileEncoder> MakeDeflateTileEncoder();

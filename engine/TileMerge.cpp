@@ -20,6 +20,10 @@ constexpr uint32_t kProgressEvery = 7;
 // The widest output line: kMaxImageSide pixels of the widest pixel (16-bit RGBA).
 static_assert(uint64_t { kMaxImageSide } * 8 <= UINT32_MAX, "line sizes must fit in 32 bits");
 
+// The reason beside "Tile ... is not valid" for a tile its probe refused (the probe's own
+// message and reason come first).
+constexpr const char* kNotAValidImage = "not a valid image";
+
 std::string TileText(uint32_t column, uint32_t row)
 {
     return EngineText::TileX + std::to_string(column) + EngineText::TileY + std::to_string(row);
@@ -50,14 +54,22 @@ TOutcome MergeTiles(TRunContext& run, uint32_t countX, uint32_t countY,
         }
         return info.ImageIsOk;
     };
+    // "Tile X=c Y=r is not valid", beside the tile's name and why.
+    auto tileNotValid = [&](const TFileInfo& info, uint32_t column, uint32_t row,
+                            const std::string& why) {
+        run.Dialogs.NoteDetail(info.FileName.empty() ? base : info.FileName,
+            info.FileName.empty() ? std::string("no file of this tile among the files given")
+                                  : why);
+        return run.Fail(TileText(column, row) + EngineText::TileNotValid);
+    };
     TFileInfo reference;
     if (!probeTile(reference, 1, 1)) {
-        return run.Fail(TileText(1, 1) + EngineText::TileNotValid);
+        return tileNotValid(reference, 1, 1, kNotAValidImage);
     }
     const uint32_t firstWidth = reference.Width;
     const uint32_t firstHeight = reference.Height;
     if (!probeTile(reference, countX, countY)) {
-        return run.Fail(TileText(countX, countY) + EngineText::TileNotValid);
+        return tileNotValid(reference, countX, countY, kNotAValidImage);
     }
     const uint32_t lastWidth = reference.Width;
     const uint32_t lastHeight = reference.Height;
@@ -86,6 +98,9 @@ TOutcome MergeTiles(TRunContext& run, uint32_t countX, uint32_t countY,
         }
     }
     if (OpenFilesAvailable() < uint64_t { countX } + 1 + kSpareOpenFiles) {
+        run.Dialogs.NoteDetail(completeName,
+            std::to_string(uint64_t { countX } + 1 + kSpareOpenFiles) + " open files needed, "
+                + std::to_string(OpenFilesAvailable()) + " allowed");
         return run.Fail(EngineText::TooManyTileColumns);
     }
 
@@ -107,6 +122,7 @@ TOutcome MergeTiles(TRunContext& run, uint32_t countX, uint32_t countY,
     written.ScanLine = nullptr;
     if (!opened) {
         const std::string shown = output.Info().FileName.empty() ? stem : output.Info().FileName;
+        run.Dialogs.NoteDetail(shown, output.OpenFailure());
         return run.Fail(EngineText::CannotCreateTheFile + shown);
     }
     run.Events.FireShowProgress(static_cast<int32_t>(outHeight), caption);
@@ -120,12 +136,18 @@ TOutcome MergeTiles(TRunContext& run, uint32_t countX, uint32_t countY,
             const uint32_t width = c < countX ? firstWidth : lastWidth;
             TFileInfo info;
             // Only the depth must match: repacking turns 3 channels into 4 and back.
-            if (!probeTile(info, c, r) || info.Width != width || info.Height != bandHeight
-                || info.Bits != bits) {
-                return run.Fail(TileText(c, r) + EngineText::TileNotValid);
+            if (!probeTile(info, c, r)) {
+                return tileNotValid(info, c, r, kNotAValidImage);
+            }
+            if (info.Width != width || info.Height != bandHeight || info.Bits != bits) {
+                return tileNotValid(info, c, r,
+                    std::to_string(info.Width) + " x " + std::to_string(info.Height) + " pixels of "
+                        + std::to_string(info.Bits) + " bits where " + std::to_string(width) + " x "
+                        + std::to_string(bandHeight) + " of " + std::to_string(bits)
+                        + " are needed");
             }
             if (!tile.Open(info)) {
-                run.Dialogs.NoteDetail(info.FileName, ErrorText(tile.Error()));
+                run.Dialogs.NoteDetail(info.FileName, tile.ErrorReason());
                 return run.Fail(TileText(c, r) + EngineText::TileReadError);
             }
         }
@@ -137,7 +159,7 @@ TOutcome MergeTiles(TRunContext& run, uint32_t countX, uint32_t countY,
             for (uint32_t c = 1; c <= countX; ++c) {
                 TImageInput& tile = *tiles[c - 1];
                 if (!tile.ReadWholeLine(i)) {
-                    run.Dialogs.NoteDetail(tile.Info().FileName, ErrorText(tile.Error()));
+                    run.Dialogs.NoteDetail(tile.Info().FileName, tile.ErrorReason());
                     return run.Fail(TileText(c, r) + EngineText::TileReadError);
                 }
                 RepackLine(tile.Info(), 0, output.Info(), x, tile.Info().Width);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/EngineTexts.h"
+#include "engine/InputCheck.h"
 #include "engine/OpenFileLimit.h"
 #include "engine/Repack.h"
 #include "engine/ScopeExit.h"
@@ -42,6 +43,9 @@ TOutcome SplitImage(TRunContext& run, const TFileInfo& input, uint32_t tileWidth
 {
     RaiseOpenFileLimit();
     if (!FileExists(input.FileName) || !input.ImageIsOk) {
+        const std::string problem = InputFileProblem(input.FileName);
+        run.Dialogs.NoteDetail(
+            input.FileName, problem.empty() ? "not examined as a valid image" : problem);
         return run.Fail(EngineText::FileNotFoundOrBad);
     }
     if (tileWidth == 0 || tileHeight == 0) {
@@ -51,8 +55,10 @@ TOutcome SplitImage(TRunContext& run, const TFileInfo& input, uint32_t tileWidth
     TImageInput in;
     if (!in.Open(input)) {
         if (in.OutOfMemory()) {
+            run.Dialogs.NoteDetail(input.FileName, in.ErrorReason());
             run.Dialogs.ShowMessage(EngineText::InNotEnoughMemory);
         }
+        run.Dialogs.NoteDetail(input.FileName, in.ErrorReason());
         return run.Fail(EngineText::ErrorOpeningInput);
     }
 
@@ -66,6 +72,9 @@ TOutcome SplitImage(TRunContext& run, const TFileInfo& input, uint32_t tileWidth
     // A band keeps one file per column open at once: refuse a grid the system cannot hold
     // before anything is created.
     if (OpenFilesAvailable() < uint64_t { columns } + kSpareOpenFiles) {
+        run.Dialogs.NoteDetail(input.FileName,
+            std::to_string(uint64_t { columns } + kSpareOpenFiles) + " open files needed, "
+                + std::to_string(OpenFilesAvailable()) + " allowed");
         return run.Fail(EngineText::TooManyTileColumns);
     }
 
@@ -106,6 +115,7 @@ TOutcome SplitImage(TRunContext& run, const TFileInfo& input, uint32_t tileWidth
                     input.FileName, run)) {
                 const std::string shown =
                     tile->Info().FileName.empty() ? name : tile->Info().FileName;
+                run.Dialogs.NoteDetail(shown, tile->OpenFailure());
                 return run.Fail(EngineText::CantCreateFile + shown);
             }
             if (r == 1 && c == 1 && tile->LargeLayout()) {
@@ -119,7 +129,7 @@ TOutcome SplitImage(TRunContext& run, const TFileInfo& input, uint32_t tileWidth
                 return TOutcome::Aborted;
             }
             if (!in.ReadWholeLine(inputLine)) {
-                run.Dialogs.NoteDetail(input.FileName, ErrorText(in.Error()));
+                run.Dialogs.NoteDetail(input.FileName, in.ErrorReason());
                 return run.Fail(EngineText::InputFileReadError);
             }
             ++inputLine;

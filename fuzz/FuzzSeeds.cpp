@@ -1,6 +1,7 @@
 // Writes the seed corpus of every fuzz target into a folder: small valid TIFF variants
 // (strips, tiles, planar, LZW, 8 and 16 bits, 3 and 4 samples, BigTIFF), KRO and RAW files
-// from the test writers, sample names, settings files and update-server answers.
+// from the test writers, the tests' crafted damaged and hostile files, sample names, settings
+// files and update-server answers.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -8,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/FileNames.h"
 #include "fuzz/FuzzImageInput.h"
+#include "support/CraftedFiles.h"
 #include "support/TestImages.h"
 
 using namespace TestImages;
@@ -82,6 +85,9 @@ int main(int argc, char** argv)
                 FuzzImageInput::TOptions o;
                 o.In = t.options.BigTiff ? TInKind::BigTif : TInKind::Tif;
                 o.Out = uint8_t(n++ % 4);
+                // TIFF outputs of every coding, some keeping alpha.
+                o.Coding = uint8_t((n / 4) % 4);
+                o.KeepAlpha = n % 3 == 0;
                 const std::string name = std::string("tif-") + t.name + "-" + std::to_string(bits)
                     + "-" + std::to_string(channels);
                 ok = SaveImageSeed((root / "fuzz_image" / name).string(), o, scratch) && ok;
@@ -99,6 +105,17 @@ int main(int argc, char** argv)
         ok = SaveImageSeed(
                  (root / "fuzz_image" / ("raw-" + std::to_string(bits))).string(), r, scratch)
             && ok;
+    }
+
+    // Every crafted damaged or hostile file of the tests, each into a different output kind.
+    for (const CraftedFiles::TCrafted& crafted : CraftedFiles::All()) {
+        std::vector<uint8_t> bytes(FuzzImageInput::kPrefixSize);
+        FuzzImageInput::TOptions o;
+        o.In = UpperExtensionOf(crafted.FileName) == ".KRO" ? TInKind::Kro : TInKind::Tif;
+        o.Out = uint8_t(n++ % 4);
+        FuzzImageInput::Encode(o, bytes.data());
+        bytes.insert(bytes.end(), crafted.Bytes.begin(), crafted.Bytes.end());
+        ok = Save((root / "fuzz_image" / ("crafted-" + crafted.Name)).string(), bytes) && ok;
     }
 
     const char* names[] = {

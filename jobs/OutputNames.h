@@ -6,11 +6,15 @@
 #include <string>
 
 #include "engine/FileInfo.h"
+#include "engine/WriteOptions.h"
 #include "jobs/JobRequests.h"
 
 /// The folder, ending in the separator, for the output of a job whose input is fileName:
 /// chosen when it names an existing folder, else the input's own ("./" for a bare name).
 std::string OutputFolderFor(const std::string& fileName, const std::string& chosen);
+
+/// The write options of an output request: its TIFF options and its kind's compression.
+TWriteOptions WriteOptionsOf(const TOutputRequest& output);
 
 /// The complete name that a region copy of width x height pixels of `in` writes with output;
 /// "" when the kind is unknown.

@@ -2,6 +2,7 @@
 // and the tiler, into a staged output that is renamed into place when complete.
 #include "jobs/PyramidJob.h"
 
+#include <chrono>
 #include <filesystem>
 #include <sys/stat.h>
 #include <system_error>
@@ -15,24 +16,29 @@
 #include "jobs/FolderCommit.h"
 #include "jobs/ImageRowSource.h"
 #include "jobs/JobTexts.h"
+#include "jobs/PyramidFeed.h"
 #include "jobs/PyramidSinks.h"
 #include "jobs/PyramidTexts.h"
 #include "jobs/PyramidTiler.h"
 #include "jobs/TavmorJobs.h"
 #include "resample/EightBitRows.h"
-#include "resample/HalvingLevels.h"
 
 namespace {
 
-// Progress is reported every this many input lines.
+// Progress is reported every this many input lines (each batch of the tiler), and at least this
+// often when nothing is collected.
 constexpr uint32_t kProgressEvery = 7;
+constexpr std::chrono::milliseconds kProgressWait { 100 };
 
 /// The codec of the tiles: by the suffix, Deflate standing in for PNG inside a TIFF.
 bool CodecOf(const TPyramidOptions& options, TTileCodecOptions& codec, std::string& extension)
 {
     extension = options.Suffix.substr(options.Suffix.starts_with(".") ? 1 : 0);
     codec.Quality = options.Quality;
+    // Tiles inside a TIFF: no JFIF marker (its tags describe the colour space) and the tables
+    // once in its JPEGTables tag, as TIFF readers expect them, instead of in every tile.
     codec.JfifMarker = options.Layout != TPyramidLayoutKind::Tiff;
+    codec.SharedTables = options.Layout == TPyramidLayoutKind::Tiff;
     if (extension == "jpg") {
         codec.Codec = TTileCodec::Jpeg;
     } else if (extension == "png") {
@@ -200,6 +206,10 @@ TOutcome MakePyramid(TJobs& jobs, const TPyramidOptions& options, std::string& w
         pages.Channels = channels;
         pages.Codec = codec.Codec;
         pages.BigTiff = spec.BigTiff;
+        if (codec.Codec == TTileCodec::Jpeg && !JpegTables(codec.Quality, pages.JpegTables)) {
+            jobs.ShowError(PyramidText::TileEncodingError);
+            return TOutcome::Failed;
+        }
         const std::string path = staging + layout.Entries().front();
         if (!tiff.Open(path, pages)) {
             jobs.ShowError(EngineText::CantCreateFile + path);
@@ -219,45 +229,45 @@ TOutcome MakePyramid(TJobs& jobs, const TPyramidOptions& options, std::string& w
     const unsigned workers =
         options.Workers != 0 ? options.Workers : std::max(1u, std::thread::hardware_concurrency());
     const uint32_t reductions = static_cast<uint32_t>(layout.Levels().size()) - 1;
-    TPyramidTiler tiler(layout.Levels(), channels, codec, *sink, workers);
-    THalvingLevels levels(in.Width, in.Height, channels, reductions);
-    const THalvingLevels::TRowSink toTiler =
-        [&tiler](uint32_t level, uint32_t y, const uint8_t* row) { tiler.AddRow(level, y, row); };
-    std::vector<uint8_t> eightBit(size_t(in.Width) * channels);
+    TPyramidTiler tiler(layout.Levels(), channels, codec, *sink, workers,
+        options.Depth != 0 ? options.Depth : TPyramidTiler::kDepth);
+    // Reading, conversion and levels run on the feed's thread; this one hands the tiles of a
+    // TIFF over in order, reports progress and listens for pause and abort.
+    TPyramidFeed feed(source, rows, reductions, tiler, engine.Abort);
 
     jobs.ShowProgress(static_cast<int32_t>(in.Height), "");
     TScopeExit hideProgress([&jobs] { jobs.HideProgress(); });
-    for (uint32_t y = 0; y < in.Height; ++y) {
+    feed.Start();
+    uint32_t shown = 0;
+    for (;;) {
+        const TPyramidTiler::TCollected collected = tiler.Collect(kProgressWait);
         if (engine.Abort) {
             return TOutcome::Aborted;
         }
-        const uint8_t* row = source.NextRow();
-        if (!row) {
+        if (collected == TPyramidTiler::TCollected::Finished) {
+            break;
+        }
+        if (collected == TPyramidTiler::TCollected::Failed) {
+            jobs.ShowError(tiler.Failure());
+            return TOutcome::Failed;
+        }
+        if (collected == TPyramidTiler::TCollected::Stopped) {
+            feed.Join();
+            if (feed.End() == TPyramidFeed::TEnd::Aborted) {
+                return TOutcome::Aborted;
+            }
             engine.UserDialogs().NoteDetail(in.FileName, ErrorText(source.Error()));
             jobs.ShowError(EngineText::ReadFileError);
             return TOutcome::Failed;
         }
-        // 8-bit rows that keep their channels need no conversion.
-        if (rows.Bits != 8 || channels != rows.Channels) {
-            ToEightBitRow(rows, row, in.Width, eightBit.data());
-            row = eightBit.data();
-        }
-        levels.AddRow(row, toTiler);
-        if (!tiler.Dispatch(TPyramidTiler::kBatchRows)) {
-            jobs.ShowError(tiler.Failure());
-            return TOutcome::Failed;
-        }
-        if ((y + 1) % kProgressEvery == 0) {
-            jobs.UpdateProgress(static_cast<int32_t>(y + 1));
+        // A slow input still lets the window answer: progress goes on when nothing moved.
+        if (collected == TPyramidTiler::TCollected::Idle
+            || tiler.RowsDone() >= shown + kProgressEvery) {
+            shown = tiler.RowsDone();
+            jobs.UpdateProgress(static_cast<int32_t>(shown));
         }
     }
-    if (engine.Abort) {
-        return TOutcome::Aborted;
-    }
-    if (!tiler.Finish()) {
-        jobs.ShowError(tiler.Failure());
-        return TOutcome::Failed;
-    }
+    feed.Join();
     jobs.UpdateProgress(static_cast<int32_t>(in.Height));
 
     const auto [descriptor, text] = layout.Descriptor();

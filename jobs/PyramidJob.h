@@ -23,6 +23,9 @@ struct TPyramidOptions {
     std::string IiifId; ///< the id in info.json; "" = the output's name
     std::string Name; ///< the output's base name; "" = the input's
     unsigned Workers = 0; ///< tile encoding threads; 0 = one per core
+    /// Batches of rows between the reading thread and the encoders; 0 = the usual
+    /// (TPyramidTiler::kDepth). More lets the reading run further ahead, at the cost of memory.
+    unsigned Depth = 0;
     /// The folder to write into; "" (or a folder that no longer exists) means the input's own.
     std::string Folder;
 };

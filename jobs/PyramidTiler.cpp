@@ -1,31 +1,37 @@
-// Batches of level rows handed to workers that own tile columns and encode their tiles as the
-// rows arrive.
+// Batches of level rows in a ring, gone through by workers that own tile columns and encode
+// their tiles as the rows arrive, and collected in order once every worker is past them.
 #include "jobs/PyramidTiler.h"
 
 #include <algorithm>
 #include <cstring>
+#include <tuple>
 #include <utility>
 
 #include "jobs/PyramidTexts.h"
 
 TPyramidTiler::TPyramidTiler(const std::vector<TPyramidLevel>& levels, uint8_t channels,
-    const TTileCodecOptions& codec, TTileSink& sink, unsigned workers)
+    const TTileCodecOptions& codec, TTileSink& sink, unsigned workers, unsigned depth)
     : FLevels(levels)
     , FChannels(channels)
     , FCodec(codec)
     , FSink(sink)
+    , FRing(std::max(depth, 1u))
 {
     const unsigned count = std::max(workers, 1u);
-    size_t rowBytes = 0;
     uint32_t widestTile = 0;
+    size_t batchBytes = 0;
     for (const TPyramidLevel& level : FLevels) {
-        rowBytes += size_t(level.Width) * channels;
         widestTile = std::max(widestTile, level.Columns.Tile + 2 * level.Columns.Overlap);
+        // A batch holds kBatchRows rows of the full level and about half as many of each
+        // level below (one more at most, since a level's row comes with its upper level's).
+        const size_t rows = (kBatchRows >> std::min<uint32_t>(level.Reduction, 31)) + 1;
+        batchBytes += rows * level.Width * channels;
     }
     for (unsigned w = 0; w < count; ++w) {
         auto worker = std::make_unique<TWorker>();
         worker->Columns.resize(FLevels.size());
         worker->Scratch.resize(size_t(widestTile) * channels);
+        worker->Finished.resize(FRing.size());
         FWorkers.push_back(std::move(worker));
     }
     // Tile columns are dealt out in turn over all levels, so each worker gets its share of
@@ -39,8 +45,8 @@ TPyramidTiler::TPyramidTiler(const std::vector<TPyramidLevel>& levels, uint8_t c
             FWorkers[dealt++ % count]->Columns[k].push_back(std::move(column));
         }
     }
-    for (TBatch& batch : FBatches) {
-        batch.Pixels.reserve((kBatchRows + 2) * rowBytes);
+    for (TBatch& batch : FRing) {
+        batch.Pixels.reserve(batchBytes);
     }
     for (auto& worker : FWorkers) {
         worker->Thread = std::thread([this, w = worker.get()] { WorkerLoop(*w); });
@@ -49,11 +55,7 @@ TPyramidTiler::TPyramidTiler(const std::vector<TPyramidLevel>& levels, uint8_t c
 
 TPyramidTiler::~TPyramidTiler()
 {
-    {
-        std::lock_guard<std::mutex> lock(FMutex);
-        FQuit = true;
-    }
-    FWake.notify_all();
+    Stop();
     for (auto& worker : FWorkers) {
         if (worker->Thread.joinable()) {
             worker->Thread.join();
@@ -63,7 +65,8 @@ TPyramidTiler::~TPyramidTiler()
 
 void TPyramidTiler::AddRow(uint32_t reduction, uint32_t y, const uint8_t* row)
 {
-    TBatch& batch = FBatches[FFilling];
+    // The slot being filled is the producer's alone until Dispatch passes it on.
+    TBatch& batch = FRing[FProduced % FRing.size()];
     const size_t bytes = size_t(FLevels[reduction].Width) * FChannels;
     const size_t offset = batch.Pixels.size();
     batch.Pixels.insert(batch.Pixels.end(), row, row + bytes);
@@ -75,61 +78,119 @@ void TPyramidTiler::AddRow(uint32_t reduction, uint32_t y, const uint8_t* row)
 
 bool TPyramidTiler::Dispatch(uint32_t minRows)
 {
-    TBatch& batch = FBatches[FFilling];
-    if (minRows > 0 && batch.FullRows < minRows) {
+    const TBatch& filled = FRing[FProduced % FRing.size()];
+    if (filled.Rows.empty() || (minRows > 0 && filled.FullRows < minRows)) {
         return true;
     }
-    if (!Collect()) {
+    std::unique_lock<std::mutex> lock(FMutex);
+    if (FStopped || FFailed) {
         return false;
     }
-    if (batch.Rows.empty()) {
-        return true;
+    ++FProduced;
+    FWorkersWake.notify_all();
+    FProducerWake.wait(
+        lock, [this] { return FStopped || FFailed || FProduced - FCollected < FRing.size(); });
+    if (FStopped || FFailed) {
+        return false;
     }
-    {
-        std::lock_guard<std::mutex> lock(FMutex);
-        FInFlight = &batch;
-        FBusy = static_cast<unsigned>(FWorkers.size());
-        ++FGeneration;
-    }
-    FWake.notify_all();
-    FFilling ^= 1;
-    TBatch& next = FBatches[FFilling];
+    lock.unlock();
+    TBatch& next = FRing[FProduced % FRing.size()];
     next.Pixels.clear();
     next.Rows.clear();
     next.FullRows = 0;
     return true;
 }
 
-bool TPyramidTiler::Finish()
+void TPyramidTiler::EndInput(bool complete)
 {
-    return Dispatch(0) && Collect();
+    const bool passed = !complete || Dispatch(0);
+    std::lock_guard<std::mutex> lock(FMutex);
+    FInputEnded = true;
+    FInputComplete = complete && passed;
+    FOwnerWake.notify_all();
 }
 
-bool TPyramidTiler::Collect()
+void TPyramidTiler::Stop()
 {
     {
-        std::unique_lock<std::mutex> lock(FMutex);
-        FDone.wait(lock, [this] { return FBusy == 0; });
-        FInFlight = nullptr;
-        if (FFailed) {
-            return false;
-        }
+        std::lock_guard<std::mutex> lock(FMutex);
+        FStopped = true;
     }
+    FWorkersWake.notify_all();
+    FOwnerWake.notify_all();
+    FProducerWake.notify_all();
+}
+
+bool TPyramidTiler::AllThrough(uint64_t batch) const
+{
+    return std::all_of(FWorkers.begin(), FWorkers.end(),
+        [batch](const std::unique_ptr<TWorker>& worker) { return worker->Done > batch; });
+}
+
+TPyramidTiler::TCollected TPyramidTiler::Collect(std::chrono::milliseconds wait)
+{
+    std::unique_lock<std::mutex> lock(FMutex);
+    const auto ready = [this] {
+        return FFailed || FStopped || (FInputEnded && !FInputComplete)
+            || (FCollected < FProduced && AllThrough(FCollected))
+            || (FInputEnded && FCollected == FProduced);
+    };
+    if (!FOwnerWake.wait_for(lock, wait, ready)) {
+        return TCollected::Idle;
+    }
+    if (FFailed) {
+        return TCollected::Failed;
+    }
+    if (FStopped || (FInputEnded && !FInputComplete)) {
+        return TCollected::Stopped;
+    }
+    if (FCollected == FProduced) {
+        return TCollected::Finished;
+    }
+    const size_t slot = FCollected % FRing.size();
+    lock.unlock();
+    // Every worker is past this batch and none touches its slot again before it is freed.
+    if (!HandOver(slot)) {
+        std::lock_guard<std::mutex> relock(FMutex);
+        FFailed = true;
+        FWorkersWake.notify_all();
+        FProducerWake.notify_all();
+        return TCollected::Failed;
+    }
+    FRowsDone += FRing[slot].FullRows;
+    lock.lock();
+    for (auto& worker : FWorkers) {
+        for (TFinished& tile : worker->Finished[slot]) {
+            worker->Returned.push_back(std::move(tile.Bytes));
+        }
+        worker->Finished[slot].clear();
+    }
+    ++FCollected;
+    FProducerWake.notify_all();
+    return TCollected::Batch;
+}
+
+bool TPyramidTiler::HandOver(size_t slot)
+{
     if (!FSink.Ordered()) {
         return true;
     }
-    std::vector<TFinished> finished;
+    struct TRef {
+        TFinished* Tile;
+        TWorker* Owner;
+    };
+    std::vector<TRef> tiles;
     for (auto& worker : FWorkers) {
-        std::move(worker->Finished.begin(), worker->Finished.end(), std::back_inserter(finished));
-        worker->Finished.clear();
+        for (TFinished& tile : worker->Finished[slot]) {
+            tiles.push_back({ &tile, worker.get() });
+        }
     }
-    std::sort(finished.begin(), finished.end(), [](const TFinished& a, const TFinished& b) {
-        return std::tie(a.Reduction, a.Row, a.Column) < std::tie(b.Reduction, b.Row, b.Column);
+    std::sort(tiles.begin(), tiles.end(), [](const TRef& a, const TRef& b) {
+        return std::tie(a.Tile->Reduction, a.Tile->Row, a.Tile->Column)
+            < std::tie(b.Tile->Reduction, b.Tile->Row, b.Tile->Column);
     });
-    for (TFinished& tile : finished) {
-        if (!FSink.Put(tile.Reduction, tile.Column, tile.Row, tile.Bytes)) {
-            std::lock_guard<std::mutex> lock(FMutex);
-            FFailed = true;
+    for (const TRef& ref : tiles) {
+        if (!FSink.Put(ref.Tile->Reduction, ref.Tile->Column, ref.Tile->Row, ref.Tile->Bytes)) {
             return false;
         }
     }
@@ -148,31 +209,35 @@ std::string TPyramidTiler::Failure() const
 
 void TPyramidTiler::WorkerLoop(TWorker& worker)
 {
-    uint64_t seen = 0;
+    std::unique_lock<std::mutex> lock(FMutex);
     for (;;) {
-        std::unique_lock<std::mutex> lock(FMutex);
-        FWake.wait(lock, [&] { return FQuit || FGeneration != seen; });
-        if (FQuit) {
+        FWorkersWake.wait(lock, [&] { return FStopped || FFailed || worker.Done < FProduced; });
+        if (FStopped || FFailed) {
             return;
         }
-        seen = FGeneration;
-        const TBatch* batch = FInFlight;
-        const bool skip = FFailed;
+        const size_t slot = worker.Done % FRing.size();
+        std::vector<std::vector<uint8_t>> returned;
+        returned.swap(worker.Returned);
         lock.unlock();
-        const bool ok = skip || RunBatch(worker, *batch);
+        returned.clear();
+        const bool ok = RunBatch(worker, slot);
         lock.lock();
-        FFailed = FFailed || !ok;
-        if (--FBusy == 0) {
-            FDone.notify_all();
+        ++worker.Done;
+        if (!ok) {
+            FFailed = true;
+            FProducerWake.notify_all();
+            FWorkersWake.notify_all();
         }
+        FOwnerWake.notify_all();
     }
 }
 
-bool TPyramidTiler::RunBatch(TWorker& worker, const TBatch& batch)
+bool TPyramidTiler::RunBatch(TWorker& worker, size_t slot)
 {
+    const TBatch& batch = FRing[slot];
     for (const TRowRef& ref : batch.Rows) {
         for (TColumn& column : worker.Columns[ref.Reduction]) {
-            if (!FeedColumn(worker, column, ref.Y, batch.Pixels.data() + ref.Offset)) {
+            if (!FeedColumn(worker, slot, column, ref.Y, batch.Pixels.data() + ref.Offset)) {
                 return false;
             }
         }
@@ -180,7 +245,8 @@ bool TPyramidTiler::RunBatch(TWorker& worker, const TBatch& batch)
     return true;
 }
 
-bool TPyramidTiler::FeedColumn(TWorker& worker, TColumn& column, uint32_t y, const uint8_t* row)
+bool TPyramidTiler::FeedColumn(
+    TWorker& worker, size_t slot, TColumn& column, uint32_t y, const uint8_t* row)
 {
     const TPyramidLevel& level = FLevels[column.Reduction];
     const TTileGrid& rows = level.Rows;
@@ -222,7 +288,8 @@ bool TPyramidTiler::FeedColumn(TWorker& worker, TColumn& column, uint32_t y, con
             std::vector<uint8_t> bytes;
             ok = ok && encoder->Finish(bytes);
             if (ok && FSink.Ordered()) {
-                worker.Finished.push_back({ column.Reduction, r, column.Index, std::move(bytes) });
+                worker.Finished[slot].push_back(
+                    { column.Reduction, r, column.Index, std::move(bytes) });
             } else if (ok && !FSink.Put(column.Reduction, column.Index, r, bytes)) {
                 worker.Failure = FSink.Failure();
                 return false;

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "engine/EngineTexts.h"
+#include "engine/InputCheck.h"
 #include "engine/ScopeExit.h"
 #include "engine/Staging.h"
 #include "engine/TavmorUtils.h"
@@ -94,7 +95,11 @@ TJobResult TResizeRun::Run()
 bool TResizeRun::Check()
 {
     const TFileInfo& in = Engine.InInfo;
+    TEngineDialogs& dialogs = Engine.UserDialogs();
     if (!FileExists(in.FileName) || !in.ImageIsOk) {
+        const std::string problem = InputFileProblem(in.FileName);
+        dialogs.NoteDetail(
+            in.FileName, problem.empty() ? "not examined as a valid image" : problem);
         Jobs.ShowError(EngineText::FileNotFoundOrBad);
         return false;
     }
@@ -108,10 +113,13 @@ bool TResizeRun::Check()
         : SameFolder(OutFolder, DirectoryOf(in.FileName))
             && Engine.OutInfo.ImageType == in.ImageType;
     if (sameName) {
+        dialogs.NoteDetail(in.FileName, "");
         Host.ShowErrorDialog(EngineText::CannotOverwriteInput);
         return false;
     }
     if (in.Width < ResizePlan::kTileSide && in.Height < ResizePlan::kTileSide) {
+        dialogs.NoteDetail(
+            in.FileName, std::to_string(in.Width) + " x " + std::to_string(in.Height) + " pixels");
         Host.ShowErrorDialog(JobText::ResizeTooSmall);
         return false;
     }
@@ -123,6 +131,8 @@ bool TResizeRun::Check()
         if (!scratch.empty()) {
             ReleaseTemporaryName(OutFolder);
         }
+        dialogs.NoteDetail(scratch.empty() ? OutFolder : scratch,
+            ec ? ec.message() : std::string("the folder exists"));
         Host.ShowErrorDialog(JobText::CannotCreateTempDir
             + (scratch.empty() ? OutFolder + JobText::ResizeTempFolder : scratch));
         return false;

@@ -80,8 +80,9 @@ private:
     /// Reports a failure of the pass's reader or writer once, setting Abort; true when one
     /// failed.
     bool ReportPassFailure(const TResizePass& pass, const TPassOutput& out);
-    /// Reports a failed worker (unless the reader or writer failed first, which stopped it).
-    void ReportTileFailure(const TResizePass& pass, const TPassOutput& out);
+    /// Reports a failed worker with its tile and reason (unless the reader or writer failed
+    /// first, which stopped it).
+    void ReportTileFailure(const TResizePass& pass, const TPassOutput& out, size_t tile);
     /// Stops the pass and waits until its workers have ended, letting the window breathe.
     void StopPass(TResizePass& pass, bool showKilling);
     /// Gives the pass's output its name; false (Abort set, reason shown) when that fails.

@@ -37,6 +37,7 @@ bool TResizeRun::TilingPass(const ResizePlan::TStep& step, bool exactPassDone)
     TResizePass pass;
     if (!pass.Plan(in, step.Pass, step.Divider, Fast)) {
         // A tile that shrinks to nothing cannot be resized.
+        Engine.UserDialogs().NoteDetail(in.FileName, "a tile shrinks to nothing");
         Jobs.ShowError(JobText::ErrorResizing);
         Engine.Abort = true;
         DropIntermediate();
@@ -75,6 +76,7 @@ bool TResizeRun::TilingPass(const ResizePlan::TStep& step, bool exactPassDone)
         Jobs.ShowProgress(static_cast<int32_t>(std::min<size_t>(2 * pass.TileCount(), INT32_MAX)),
             JobText::ResizeStepTiles);
         if (!pass.Start(out.Target())) {
+            Engine.UserDialogs().NoteDetail(Engine.InInfo.FileName, "");
             Jobs.ShowError(JobText::ErrorCreatingResizer);
             Engine.Abort = true;
         } else {
@@ -150,6 +152,7 @@ void TResizeRun::FinalPass(const ResizePlan::TStep& step)
     whole.Rows = 1;
     TResizePass pass;
     if (!pass.Plan(in, whole, step.Divider, Fast)) {
+        Engine.UserDialogs().NoteDetail(in.FileName, "the image shrinks to nothing");
         Jobs.ShowError(JobText::ErrorResizing);
         Engine.Abort = true;
         DropIntermediate();
@@ -169,6 +172,7 @@ void TResizeRun::FinalPass(const ResizePlan::TStep& step)
     bool written = false;
     if (ok && !Engine.Abort) {
         if (!pass.Start(out.Target()) || !pass.StartBand(0)) {
+            Engine.UserDialogs().NoteDetail(Engine.InInfo.FileName, "");
             Jobs.ShowError(JobText::ErrorCreatingResizer);
             Engine.Abort = true;
         } else {
@@ -268,6 +272,7 @@ void TResizeRun::TileCycles(TResizePass& pass, const TPassOutput& out)
         // band before is done.
         if (collected == started && band < pass.Bands()) {
             if (!pass.StartBand(band)) {
+                Engine.UserDialogs().NoteDetail(Engine.InInfo.FileName, "");
                 Jobs.ShowError(JobText::ErrorCreatingResizer);
                 Engine.Abort = true;
                 break;
@@ -289,7 +294,7 @@ void TResizeRun::TileCycles(TResizePass& pass, const TPassOutput& out)
                 continue;
             }
             if (pass.TileFailed(t)) {
-                ReportTileFailure(pass, out);
+                ReportTileFailure(pass, out, t);
                 break;
             }
             done[t] = 1;
@@ -311,7 +316,7 @@ bool TResizeRun::WaitForLines(TResizePass& pass, const TPassOutput& out)
         }
         for (size_t t = 0; t < pass.TileCount(); ++t) {
             if (pass.TileFinished(t) && pass.TileFailed(t)) {
-                ReportTileFailure(pass, out);
+                ReportTileFailure(pass, out, t);
                 return false;
             }
         }
@@ -342,10 +347,13 @@ bool TResizeRun::ReportPassFailure(const TResizePass& pass, const TPassOutput& o
     return true;
 }
 
-void TResizeRun::ReportTileFailure(const TResizePass& pass, const TPassOutput& out)
+void TResizeRun::ReportTileFailure(const TResizePass& pass, const TPassOutput& out, size_t tile)
 {
     // A worker that stopped because the reader or the writer failed is not at fault.
     if (!ReportPassFailure(pass, out)) {
+        Engine.UserDialogs().NoteDetail(Engine.InInfo.FileName,
+            "tile " + std::to_string(tile + 1) + "/" + std::to_string(pass.TileCount()) + ": "
+                + pass.TileErrorText(tile));
         Jobs.ShowError(JobText::ErrorResizing);
         Engine.Abort = true;
     }

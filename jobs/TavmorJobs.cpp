@@ -52,8 +52,10 @@ TJobs::TJobs(TTavmor& engine, TJobHost& host)
     Engine.OnHideProgress = [this]() { HideProgress(); };
 }
 
-TJobResult TJobs::Refuse(const std::string& text)
+TJobResult TJobs::Refuse(const std::string& text, const std::string& file)
 {
+    // The request, not the system, is at fault: the file is named, with no reason beside it.
+    Engine.UserDialogs().NoteDetail(file, "");
     ShowError(text);
     Engine.Abort = true;
     return ResultOf(TOutcome::Failed);
@@ -66,9 +68,7 @@ void TJobs::SetOutputOptions(
     Engine.OutInfo.ImageType = found.Format ? found.Format->Type : FileType::NV;
     Engine.Lzw = found.Kind && found.Kind->Compression == TCompression::Lzw;
     Engine.ExactOutputName = output.Name;
-    TWriteOptions options;
-    static_cast<TTiffWriteOptions&>(options) = output.Tiff;
-    options.Compression = found.Kind ? found.Kind->Compression : TCompression::None;
+    TWriteOptions options = WriteOptionsOf(output);
     // Only a TIFF input holds metadata to keep; a crop, a tile or a resized image is no longer
     // the whole picture the Orientation turned.
     if (options.KeepMetadata && !metadataSource.empty()
@@ -125,16 +125,16 @@ TJobResult TJobs::RunCrop(const TCropRequest& request)
     // The window's fields keep the point at 0 or more and the size at 1 or more; the lower
     // bounds are tested as well so that every caller gets the same messages.
     if (x < 0 || x > w - 1) {
-        return Refuse(JobText::CropXRange + std::to_string(w));
+        return Refuse(JobText::CropXRange + std::to_string(w), Engine.InInfo.FileName);
     }
     if (y < 0 || y > h - 1) {
-        return Refuse(JobText::CropYRange + std::to_string(h));
+        return Refuse(JobText::CropYRange + std::to_string(h), Engine.InInfo.FileName);
     }
     if (cw < 1 || x + cw > w) {
-        return Refuse(JobText::CropWidthRange + std::to_string(w - x));
+        return Refuse(JobText::CropWidthRange + std::to_string(w - x), Engine.InInfo.FileName);
     }
     if (ch < 1 || y + ch > h) {
-        return Refuse(JobText::CropHeightRange + std::to_string(h - y));
+        return Refuse(JobText::CropHeightRange + std::to_string(h - y), Engine.InInfo.FileName);
     }
     return RunRegionCopy(request.Output, x, y, cw, ch, false);
 }
@@ -173,7 +173,8 @@ TJobResult TJobs::RunMerge(const TMergeRequest& request)
     if (wanted != selected) {
         const char* first = wanted > selected ? JobText::FilesMissing : JobText::TooManyFiles;
         return Refuse(std::string(first) + JobText::LineBreak + JobText::PleaseSelect
-            + std::to_string(wanted) + JobText::FilesWord);
+                + std::to_string(wanted) + JobText::FilesWord,
+            files.front());
     }
 
     Host.DisableButtons();
@@ -196,11 +197,15 @@ bool TJobs::SelectInputFile(const std::string& fileName)
     Host.DisableButtons();
     TScopeExit enable([this] { Host.EnableButtons(); });
     if (in.ImageIsOk) {
+        const std::string size =
+            std::to_string(in.Width) + " x " + std::to_string(in.Height) + " pixels";
         if (in.Width == 0 || in.Height == 0) {
+            Engine.UserDialogs().NoteDetail(fileName, size);
             ShowError(JobText::DimensionZero);
             in.ImageIsOk = false;
         }
         if (in.Width > kMaxImageSide || in.Height > kMaxImageSide) {
+            Engine.UserDialogs().NoteDetail(fileName, size);
             ShowError(EngineText::DimensionsExceedLimits);
             in.ImageIsOk = false;
         }

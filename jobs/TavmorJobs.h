@@ -71,8 +71,8 @@ private:
     /// Copies the rectangle into one output of the request's kind.
     TJobResult RunRegionCopy(const TOutputRequest& output, int64_t x, int64_t y, int64_t width,
         int64_t height, bool keepOrientation);
-    /// Refusal before any file is touched: shown, Abort set, Failed.
-    TJobResult Refuse(const std::string& text);
+    /// Refusal before any file is touched: file noted, text shown, Abort set, Failed.
+    TJobResult Refuse(const std::string& text, const std::string& file);
 
     bool FRunning = false;
 };

@@ -33,25 +33,35 @@ void HalvePlain(const uint8_t* top, const uint8_t* bottom, uint32_t width, uint8
 {
     const uint32_t pairs = width / 2;
     if (bottom) {
-        // Column sums first, in pieces that stay in the cache: that loop is a plain sum of two
-        // rows, which the compiler vectorises; the pairs are then summed and rounded.
+        // In pieces that stay in the cache, three loops the compiler vectorises or keeps short:
+        // the column sums of the two rows; each column sum plus the next pixel's, which at the
+        // first pixel of a pair is the pair's sum of four, rounded there; then the first pixel
+        // of every pair taken out with one 4-byte copy each (the extra byte is overwritten by
+        // the next pixel's copy, the last pixel copies its own C).
         constexpr uint32_t kPiece = 512;
-        uint16_t sums[2 * kPiece * C];
+        constexpr size_t kSpan = 2 * kPiece * C;
+        uint16_t sums[kSpan + C];
+        uint8_t rounded[kSpan + 4];
         for (uint32_t first = 0; first < pairs; first += kPiece) {
             const uint32_t count = std::min(kPiece, pairs - first);
+            const size_t n = size_t(count) * 2 * C;
             const size_t offset = size_t(first) * 2 * C;
             const uint8_t* a = top + offset;
             const uint8_t* b = bottom + offset;
-            for (size_t i = 0; i < size_t(count) * 2 * C; ++i) {
+            for (size_t i = 0; i < n; ++i) {
                 sums[i] = static_cast<uint16_t>(a[i] + b[i]);
             }
-            uint8_t* o = out + size_t(first) * C;
-            for (uint32_t x = 0; x < count; ++x) {
-                for (unsigned c = 0; c < C; ++c) {
-                    o[size_t(x) * C + c] = AverageOf4(
-                        uint32_t(sums[size_t(x) * 2 * C + c]) + sums[size_t(x) * 2 * C + C + c]);
-                }
+            for (size_t i = n; i < n + C; ++i) {
+                sums[i] = 0;
             }
+            for (size_t i = 0; i < n; ++i) {
+                rounded[i] = AverageOf4(uint32_t(sums[i]) + sums[i + C]);
+            }
+            uint8_t* o = out + size_t(first) * C;
+            for (uint32_t x = 0; x + 1 < count; ++x) {
+                std::memcpy(o + size_t(x) * C, rounded + size_t(x) * 2 * C, 4);
+            }
+            std::memcpy(o + size_t(count - 1) * C, rounded + size_t(count - 1) * 2 * C, C);
         }
     } else {
         for (uint32_t x = 0; x < pairs; ++x) {

@@ -2,9 +2,11 @@
 #include "resample/ImageData.h"
 
 #include <bit>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <limits>
 #include <memory>
@@ -12,6 +14,7 @@
 #include <sys/mman.h>
 #endif
 
+#include "engine/IoSeam.h"
 #include "resample/PixelMath.h"
 #include "resample/ResampleTexts.h"
 
@@ -63,11 +66,6 @@ void PreferHugePages([[maybe_unused]] uint8_t* bits, [[maybe_unused]] size_t siz
         madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
 #endif
 }
-
-struct TFileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using TFilePtr = std::unique_ptr<std::FILE, TFileCloser>;
 
 } // namespace
 
@@ -122,36 +120,72 @@ void ReleaseImage(TImageData& image)
     ClearImage(image);
 }
 
+namespace {
+
+/// "text" + name + ": " + the system's words for code.
+std::string FileFailure(const char* text, const std::string& name, int code)
+{
+    return text + name + ": " + std::strerror(code != 0 ? code : EIO);
+}
+
+} // namespace
+
 void LoadRawPixels(const std::string& fileName, int32_t width, int32_t height, TImageFormat format,
     TImageData& image)
 {
-    TFilePtr file(std::fopen(fileName.c_str(), "rb"));
-    if (!file)
-        throw EImageError(ResampleText::CannotOpen + fileName);
+    // Through the engine's I/O seam, so that the fault tests reach the workers' files too.
+    const int fd = IoSeam().Open(fileName.c_str(), O_RDONLY | O_CLOEXEC, 0);
+    if (fd < 0)
+        throw EImageError(FileFailure(ResampleText::CannotOpen, fileName, errno));
+    struct TCloser {
+        int Fd;
+        ~TCloser() { (void)IoSeam().Close(Fd); }
+    } closer { fd };
     if (!(image.Width == width && image.Height == height && image.Format == format
             && IsValidImage(image)))
         AllocImage(width, height, format, image);
-    // Rows lie back to back in the file as in the buffer, so one read fills the whole image.
+    // Rows lie back to back in the file as in the buffer, so reads fill the whole image.
     const size_t wanted = size_t(image.Size);
-    if (std::fread(image.Bits, 1, wanted, file.get()) != wanted)
-        throw EImageError(ResampleText::ShortFile + fileName);
+    size_t done = 0;
+    while (done < wanted) {
+        const ssize_t n = IoSeam().Read(fd, image.Bits + done, wanted - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw EImageError(FileFailure(ResampleText::CannotOpen, fileName, errno));
+        if (n == 0)
+            throw EImageError(ResampleText::ShortFile + fileName);
+        done += size_t(n);
+    }
 }
 
 void SaveRawPixels(const std::string& fileName, const TImageData& image)
 {
-    TFilePtr file(std::fopen(fileName.c_str(), "wb"));
-    if (!file)
-        throw EImageError(ResampleText::CannotCreate + fileName);
+    const int fd = IoSeam().Open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        throw EImageError(FileFailure(ResampleText::CannotCreate, fileName, errno));
     const size_t size = IsValidImage(image) ? size_t(image.Size) : 0;
-    const bool written = std::fwrite(image.Bits, 1, size, file.get()) == size;
-    // fclose flushes the last buffer, so its failure is a write failure too.
-    const bool closed = std::fclose(file.release()) == 0;
-    if (!written || !closed) {
+    size_t done = 0;
+    int failure = 0;
+    while (done < size) {
+        const ssize_t n = IoSeam().Write(fd, image.Bits + done, size - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            failure = n < 0 ? errno : ENOSPC;
+            break;
+        }
+        done += size_t(n);
+    }
+    // The close may report a write the system deferred.
+    if (IoSeam().Close(fd) != 0 && failure == 0)
+        failure = errno != 0 ? errno : EIO;
+    if (failure != 0) {
         // A partial tile must not pass for a result; only a regular file is removed, never a
         // device or pipe named as the target.
         std::error_code ec;
         if (std::filesystem::is_regular_file(fileName, ec))
             std::filesystem::remove(fileName, ec);
-        throw EImageError(ResampleText::WriteFailed + fileName);
+        throw EImageError(FileFailure(ResampleText::WriteFailed, fileName, failure));
     }
 }

@@ -75,11 +75,12 @@ void ReleaseImage(TImageData& image);
 
 /// Loads a headerless file of height rows of width pixels of the format, from its first byte.
 /// Reuses the image's buffer when it already has this size and format, else allocates one.
-/// Throws EImageError when the file cannot be opened or is shorter than the image (the image
-/// then holds what was read; the caller releases it). Bytes beyond the image are ignored.
+/// Throws EImageError when the file cannot be opened or read or is shorter than the image (the
+/// image then holds what was read; the caller releases it). Bytes beyond the image are ignored.
+/// Goes through the engine's I/O seam.
 void LoadRawPixels(const std::string& fileName, int32_t width, int32_t height, TImageFormat format,
     TImageData& image);
 /// Writes the image's pixels, top row first, as a headerless file (truncating an existing one).
-/// Throws EImageError when the file cannot be created or fully written; no partial file is
-/// left behind then.
+/// Throws EImageError (naming the file and the system's reason) when the file cannot be
+/// created or fully written; no partial file is left behind then. Goes through the I/O seam.
 void SaveRawPixels(const std::string& fileName, const TImageData& image);

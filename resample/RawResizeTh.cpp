@@ -2,12 +2,16 @@
 // result beside it under a name that carries the new size, or shrinks a tile that comes as rows.
 #include "resample/RawResizeTh.h"
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <pthread.h>
+#include <sys/stat.h>
 #include <system_error>
 
+#include "engine/IoSeam.h"
 #include "engine/TavmorUtils.h"
 #include "resample/ImageData.h"
 #include "resample/PixelMath.h"
@@ -35,10 +39,10 @@ int32_t NewSide(uint32_t side, long double divider)
 // which. Any other length is a damaged tile.
 TImageFormat TileFormatOf(const std::string& fileName, uint32_t width, uint32_t height)
 {
-    std::error_code ec;
-    const uintmax_t length = std::filesystem::file_size(fileName, ec);
-    if (ec)
-        throw EImageError(ResampleText::CannotOpen + fileName);
+    struct stat st { };
+    if (IoSeam().Stat(fileName.c_str(), &st) != 0)
+        throw EImageError(ResampleText::CannotOpen + fileName + ": " + std::strerror(errno));
+    const auto length = uintmax_t(st.st_size);
     // Divided rather than multiplied: pixels × 6 may not fit in 64 bits.
     const uintmax_t pixels = uintmax_t(width) * height;
     if (pixels > 0 && length % pixels == 0 && length / pixels == 3)

@@ -9,6 +9,7 @@
 #include <system_error>
 #include <unistd.h>
 
+#include "engine/IoSeam.h"
 #include "resample/ResampleTexts.h"
 
 namespace {
@@ -16,6 +17,12 @@ namespace {
 // Tiles are read and results written in pieces of about this size: few system calls (costly
 // on virtual machines), little memory.
 constexpr size_t kPiece = size_t(1) << 20;
+
+/// "text" + name + ": " + the system's words for code.
+std::string FileFailure(const char* text, const std::string& name, int code)
+{
+    return text + name + ": " + std::strerror(code != 0 ? code : EIO);
+}
 
 } // namespace
 
@@ -31,9 +38,9 @@ bool TRawRowReader::Open(const std::string& fileName, int64_t rowBytes, int64_t 
         std::max<int64_t>(1, int64_t(kPiece) / std::max<int64_t>(1, rowBytes));
     // A row of 1 MiB or more is read straight into the caller's buffer.
     FPiece.assign(pieceRows > 1 ? size_t(pieceRows * rowBytes) : 0, 0);
-    FFile = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    FFile = IoSeam().Open(fileName.c_str(), O_RDONLY | O_CLOEXEC, 0);
     if (FFile < 0) {
-        FErrorText = ResampleText::CannotOpen + fileName;
+        FErrorText = FileFailure(ResampleText::CannotOpen, fileName, errno);
         return false;
     }
 #if defined(POSIX_FADV_SEQUENTIAL)
@@ -47,10 +54,14 @@ bool TRawRowReader::ReadAt(int64_t offset, uint8_t* buffer, int64_t bytes)
 {
     int64_t done = 0;
     while (FFile >= 0 && done < bytes) {
-        const ssize_t n = ::pread(FFile, buffer + done, size_t(bytes - done), offset + done);
+        const ssize_t n = IoSeam().PRead(FFile, buffer + done, size_t(bytes - done), offset + done);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
+        if (n < 0) {
+            FErrorText = FileFailure(ResampleText::CannotOpen, FFileName, errno);
+            return false;
+        }
+        if (n == 0)
             break;
         done += n;
     }
@@ -80,8 +91,14 @@ bool TRawRowReader::ReadRow(int64_t y, uint8_t* row)
 void TRawRowReader::Close()
 {
     if (FFile >= 0)
-        ::close(FFile);
+        (void)IoSeam().Close(FFile);
     FFile = -1;
+}
+
+void TRawRowWriter::Fail(int code)
+{
+    if (FErrorText.empty())
+        FErrorText = FileFailure(ResampleText::WriteFailed, FFileName, code);
 }
 
 bool TRawRowWriter::Create(const std::string& fileName)
@@ -89,33 +106,58 @@ bool TRawRowWriter::Create(const std::string& fileName)
     Close();
     FErrorText.clear();
     FFileName = fileName;
-    FFile = std::fopen(fileName.c_str(), "wb");
-    if (!FFile) {
-        FErrorText = ResampleText::CannotCreate + fileName;
+    FFile = IoSeam().Open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (FFile < 0) {
+        FErrorText = FileFailure(ResampleText::CannotCreate, fileName, errno);
         return false;
     }
-    std::setvbuf(FFile, nullptr, _IOFBF, kPiece);
+    FPending.clear();
+    FPending.reserve(kPiece);
+    return true;
+}
+
+bool TRawRowWriter::Flush()
+{
+    size_t done = 0;
+    while (done < FPending.size()) {
+        const ssize_t n = IoSeam().Write(FFile, FPending.data() + done, FPending.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            Fail(n < 0 ? errno : ENOSPC);
+            return false;
+        }
+        done += size_t(n);
+    }
+    FPending.clear();
     return true;
 }
 
 bool TRawRowWriter::WriteRow(const uint8_t* row, int64_t bytes)
 {
-    if (FFile && std::fwrite(row, 1, size_t(bytes), FFile) == size_t(bytes))
-        return true;
-    FErrorText = ResampleText::WriteFailed + FFileName;
-    return false;
+    if (FFile < 0 || !FErrorText.empty()) {
+        Fail(EBADF);
+        return false;
+    }
+    FPending.insert(FPending.end(), row, row + bytes);
+    return FPending.size() < kPiece || Flush();
 }
 
 bool TRawRowWriter::Commit()
 {
-    if (!FFile)
+    if (FFile < 0)
         return false;
-    // fclose flushes the last piece, so its failure is a write failure too.
-    const bool closed = std::fclose(FFile) == 0;
-    FFile = nullptr;
-    if (closed)
+    // The close may report a write the system deferred: a write failure too.
+    bool ok = FErrorText.empty() && Flush();
+    if (IoSeam().Close(FFile) != 0 && ok) {
+        Fail(errno);
+        ok = false;
+    }
+    FFile = -1;
+    FPending.clear();
+    FPending.shrink_to_fit();
+    if (ok)
         return true;
-    FErrorText = ResampleText::WriteFailed + FFileName;
     std::error_code ec;
     if (std::filesystem::is_regular_file(FFileName, ec))
         std::filesystem::remove(FFileName, ec);
@@ -124,10 +166,12 @@ bool TRawRowWriter::Commit()
 
 void TRawRowWriter::Close()
 {
-    if (!FFile)
+    if (FFile < 0)
         return;
-    std::fclose(FFile);
-    FFile = nullptr;
+    (void)IoSeam().Close(FFile);
+    FFile = -1;
+    FPending.clear();
+    FPending.shrink_to_fit();
     std::error_code ec;
     if (std::filesystem::is_regular_file(FFileName, ec))
         std::filesystem::remove(FFileName, ec);

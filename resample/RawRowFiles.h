@@ -1,9 +1,9 @@
 // Reading rows of a headerless tile file by number and writing a headerless result row by row,
-// for the resize worker's file form: nothing of the tile is held beyond the row asked for.
+// for the resize worker's file form: nothing of the tile is held beyond the row asked for. Both
+// go through the engine's I/O seam, so that the fault tests reach the workers' files.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -62,7 +62,12 @@ public:
     const std::string& ErrorText() const { return FErrorText; }
 
 private:
-    std::FILE* FFile = nullptr;
+    /// Writes the gathered bytes; false (with ErrorText) at a failure.
+    [[nodiscard]] bool Flush();
+    void Fail(int code);
+
+    int FFile = -1;
+    std::vector<uint8_t> FPending; ///< bytes gathered for one large write
     std::string FFileName;
     std::string FErrorText;
 };

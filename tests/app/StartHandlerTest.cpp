@@ -12,6 +12,7 @@
 
 #include "engine/TavmorManager.h"
 #include "jobs/FakeHost.h"
+#include "jobs/JobsFixture.h"
 #include "jobs/TavmorJobs.h"
 #include "support/RecordingDialogs.h"
 #include "support/TestImages.h"
@@ -20,44 +21,18 @@ namespace {
 
 using namespace TestImages;
 
-/// One engine, the recording host and the jobs bound to them, as the window holds them.
-struct TJobsFixture {
-    TTavmor Engine;
-    TFakeHost Host;
-    TJobs Jobs { Engine, Host };
+/// The jobs with the window's panel values and Start handler over them.
+struct TStartFixture : TJobsFixture {
     TPanelValues Values;
     TStartHandler Start { Jobs, Values };
-
-    /// Writes a RAW input named name_<w>X<h>.raw into dir and selects it as the input.
-    TPixels SelectRaw(const TTempDir& dir, const std::string& name, uint32_t width, uint32_t height,
-        uint8_t bits = 8)
-    {
-        const TPixels image = PatternImage(width, height, bits, 3);
-        const std::string path =
-            dir.File(name + "_" + std::to_string(width) + "X" + std::to_string(height) + ".raw");
-        EXPECT_TRUE(WriteRaw(path, image));
-        EXPECT_TRUE(Jobs.SelectInputFile(path));
-        return image;
-    }
 };
-
-/// Names of the entries of a folder, sorted.
-std::vector<std::string> NamesIn(const std::string& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 // ---- Start handler ----
 
 TEST(StartHandler, MissingBrowseFolderRunsNothing)
 {
     TTempDir dir;
-    TJobsFixture f;
+    TStartFixture f;
     f.SelectRaw(dir, "photo", 7, 5);
     f.Host.Statuses.clear();
     f.Host.DisableCount = f.Host.EnableCount = 0;
@@ -77,7 +52,7 @@ TEST(StartHandler, MissingBrowseFolderRunsNothing)
 
 TEST(StartHandler, ConvertWithoutInputIsAborted)
 {
-    TJobsFixture f;
+    TStartFixture f;
     f.Start.btStartClick();
     EXPECT_EQ(std::vector<std::string> { "File not found" }, f.Host.Errors);
     EXPECT_EQ("Operation aborted", f.Host.LastStatus());
@@ -92,7 +67,7 @@ TEST(StartHandler, ConvertWritesBesideTheInputOrIntoTheChosenFolder)
     std::filesystem::create_directory(dir.File("out"));
     for (const bool chosen : { false, true }) {
         SCOPED_TRACE(chosen ? "chosen folder" : "input's folder");
-        TJobsFixture f;
+        TStartFixture f;
         const TPixels image = f.SelectRaw(dir, "photo", 7, 5);
         f.Values.Output = TOutputChoice::Kro;
         if (chosen) {
@@ -119,7 +94,7 @@ TEST(StartHandler, ConvertWritesBesideTheInputOrIntoTheChosenFolder)
 TEST(StartHandler, RefusedJobDoesNotSpoilTheNextOne)
 {
     TTempDir dir;
-    TJobsFixture f;
+    TStartFixture f;
     f.SelectRaw(dir, "photo", 7, 5);
     f.Values.Output = TOutputChoice::Kro;
     f.Values.CurrentPanel = TPanel::Crop;
@@ -138,7 +113,7 @@ TEST(StartHandler, ExistingOutputIsOverwrittenOnlyWhenTheUserSaysYes)
     for (const bool yes : { false, true }) {
         SCOPED_TRACE(yes ? "Yes" : "No");
         TTempDir dir;
-        TJobsFixture f;
+        TStartFixture f;
         TRecordingDialogs dialogs;
         f.Engine.Dialogs = &dialogs;
         dialogs.DefaultAnswer = yes;
@@ -166,7 +141,7 @@ TEST(StartHandler, ExistingOutputIsOverwrittenOnlyWhenTheUserSaysYes)
 TEST(StartHandler, AbortAtALineLeavesNoOutput)
 {
     TTempDir dir;
-    TJobsFixture f;
+    TStartFixture f;
     f.SelectRaw(dir, "photo", 9, 40);
     f.Values.Output = TOutputChoice::Tif;
     // The user clicks Abort and confirms once the gauge has passed line 14.
@@ -191,7 +166,7 @@ TEST(StartHandler, AbortAtALineLeavesNoOutput)
 TEST(StartHandler, PauseHoldsTheJobUntilContinue)
 {
     TTempDir dir;
-    TJobsFixture f;
+    TStartFixture f;
     const TPixels image = f.SelectRaw(dir, "photo", 5, 30);
     f.Values.Output = TOutputChoice::Raw;
     f.Values.EditOutputFolder = dir.File("out");
@@ -232,7 +207,7 @@ TEST(StartHandler, PauseHoldsTheJobUntilContinue)
 TEST(StartHandler, AbortConfirmedWhilePausedResumesAndStops)
 {
     TTempDir dir;
-    TJobsFixture f;
+    TStartFixture f;
     f.SelectRaw(dir, "photo", 5, 40);
     f.Values.Output = TOutputChoice::Kro;
     f.Host.OnProcessMessages = [&] {
@@ -256,7 +231,7 @@ TEST(StartHandler, AbortConfirmedWhilePausedResumesAndStops)
 TEST(StartHandler, AbortAnsweredNoLetsTheJobFinish)
 {
     TTempDir dir;
-    TJobsFixture f;
+    TStartFixture f;
     f.SelectRaw(dir, "photo", 5, 30);
     f.Values.Output = TOutputChoice::Kro;
     bool asked = false;
@@ -275,7 +250,7 @@ TEST(StartHandler, AbortAnsweredNoLetsTheJobFinish)
 TEST(StartHandler, SecondStartWhileRunningDoesNothing)
 {
     TTempDir dir;
-    TJobsFixture f;
+    TStartFixture f;
     f.SelectRaw(dir, "photo", 5, 20);
     f.Values.Output = TOutputChoice::Kro;
     int nested = 0;
@@ -302,7 +277,7 @@ TEST(StartHandler, SecondStartWhileRunningDoesNothing)
 
 TEST(StartHandler, AboutPanelRunsNoJob)
 {
-    TJobsFixture f;
+    TStartFixture f;
     f.Values.CurrentPanel = TPanel::About;
     f.Start.btStartClick();
     EXPECT_TRUE(f.Host.Errors.empty());
@@ -335,7 +310,7 @@ TEST(CropJob, ChecksTheRectangleInOrder)
     };
     for (const CropCase& c : cases) {
         SCOPED_TRACE(c.name);
-        TJobsFixture f;
+        TStartFixture f;
         // Only the size matters to the checks; an accepted rectangle reaches the copy, which
         // finds no file.
         f.Engine.InInfo.FileName = "/nonexistent/photo.tif";
@@ -378,7 +353,7 @@ TEST(CropJob, WritesExactlyTheRectangle)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TTempDir dir;
-        TJobsFixture f;
+        TStartFixture f;
         const TPixels image = f.SelectRaw(dir, "photo", 7, 5, 16);
         f.Values.CurrentPanel = TPanel::Crop;
         f.Values.Output = TOutputChoice::Raw;
@@ -407,7 +382,7 @@ TEST(SplitMergeJobs, SplitClampsToTheImageAndMergeRestoresIt)
 {
     TTempDir dir;
     std::filesystem::create_directory(dir.File("tiles"));
-    TJobsFixture f;
+    TStartFixture f;
     const TPixels image = f.SelectRaw(dir, "photo", 300, 520);
     f.Values.CurrentPanel = TPanel::Split;
     f.Values.Output = TOutputChoice::Tif;
@@ -448,7 +423,7 @@ TEST(SplitMergeJobs, SplitClampsToTheImageAndMergeRestoresIt)
 TEST(SplitMergeJobs, MergeKeepsTheCurrentInputsDepth)
 {
     TTempDir dir;
-    TJobsFixture f;
+    TStartFixture f;
     const TPixels tile = PatternImage(4, 3, 8, 3);
     ASSERT_TRUE(WriteRaw(dir.File("t_4X3_x1y1.raw"), tile));
     f.SelectRaw(dir, "photo", 5, 5, 16);
@@ -482,7 +457,7 @@ TEST(MergeJob, CountsMustFitTheGrid)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        TJobsFixture f;
+        TStartFixture f;
         f.Values.CurrentPanel = TPanel::Merge;
         f.Values.MergeX = c.columns;
         f.Values.MergeY = c.rows;
@@ -500,7 +475,7 @@ TEST(MergeJob, CountsMustFitTheGrid)
 TEST(SelectInputFile, ValidInputIsShownAndDerivesTheCounts)
 {
     TTempDir dir;
-    TJobsFixture f;
+    TStartFixture f;
     f.Values.SplitWidth = 256;
     f.Values.SplitHeight = 256;
     f.SelectRaw(dir, "photo", 600, 300);

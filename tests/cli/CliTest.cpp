@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/CliExpect.h"
+#include "cli/CliFiles.h"
 #include "cli/TavmorProcess.h"
 #include "support/TestImages.h"
 
@@ -246,21 +247,41 @@ TEST_F(CliTest, InfoJsonOneObjectForOneFileAnArrayForSeveral)
     EXPECT_EQ(0, r.ExitCode);
     EXPECT_EQ(photo + "\n", r.Out);
 
-    r = RunTavmor({ "info", "--json", Photo, odd, missing });
+    // Invalid files say why: a missing file, a folder, a TIFF libtiff cannot open, and a KRO
+    // whose header promises three lines where the file holds two (valid for the probe, but a
+    // whole read would fail).
+    const std::string folder = Dir.File("folder.tif");
+    std::filesystem::create_directory(folder);
+    const std::string text = Dir.File("text.tif");
+    ASSERT_TRUE(WriteBytes(text, { 'J', 'u', 's', 't', ' ', 't', 'e', 'x', 't' }));
+    const std::string shortKro = Dir.File("short.kro");
+    std::vector<uint8_t> kro = KroHeader(2, 3, 8, 4);
+    kro.resize(kro.size() + 2 * 8, 7);
+    ASSERT_TRUE(WriteBytes(shortKro, kro));
+    r = RunTavmor({ "info", "--json", Photo, odd, missing, folder, text, shortKro });
     EXPECT_EQ(1, r.ExitCode);
-    const std::string folder = Dir.Path();
-    EXPECT_EQ("[" + photo + ",\n {\"file\":\"" + folder
-            + "q\\\"uote\\\\back\\tslash.tif\",\"type\":\"\",\"file_size\":-1,\"width\":0,"
-              "\"height\":0,\"bits\":0,\"channels\":0,\"valid\":false"
-            + kNothing
-            + ",\n"
-              " {\"file\":\""
-            + missing
-            + "\",\"type\":\"\",\"file_size\":-1,\"width\":0,\"height\":0,\"bits\":0,"
-              "\"channels\":0,\"valid\":false"
-            + kNothing + "]\n",
+    const std::string dir = Dir.Path();
+    const std::string none = "\"type\":\"\",\"file_size\":-1,\"width\":0,\"height\":0,"
+                             "\"bits\":0,\"channels\":0,\"valid\":false,\"reason\":";
+    const std::string badMagic = "Not a TIFF or MDI file, bad magic number 30026 (0x754a)";
+    EXPECT_EQ("[" + photo + ",\n {\"file\":\"" + dir + "q\\\"uote\\\\back\\tslash.tif\"," + none
+            + "\"No such file or directory\"" + kNothing + ",\n {\"file\":\"" + missing + "\","
+            + none + "\"No such file or directory\"" + kNothing + ",\n {\"file\":\"" + folder
+            + "\",\"type\":\"\",\"file_size\":0,\"width\":0,\"height\":0,\"bits\":0,"
+              "\"channels\":0,\"valid\":false,\"reason\":\"not a regular file\""
+            + kNothing + ",\n {\"file\":\"" + text
+            + "\",\"type\":\"TIF\",\"file_size\":9,\"width\":0,\"height\":0,\"bits\":0,"
+              "\"channels\":0,\"valid\":false,\"reason\":\"Height or Width = 0: "
+            + badMagic + "\"" + kNothing + ",\n {\"file\":\"" + shortKro
+            + "\",\"type\":\"KRO\",\"file_size\":36,\"width\":2,\"height\":3,\"bits\":8,"
+              "\"channels\":4,\"valid\":false,\"reason\":\"Read file error: the file holds 2 of "
+              "its 3 lines\",\"compression\":\"none\",\"predictor\":1,\"alpha\":"
+              "\"unassociated\",\"icc_profile_bytes\":0,\"resolution\":null,\"orientation\":1}]\n",
         r.Out);
-    EXPECT_EQ(About(odd, "No such file") + About(missing, "No such file"), r.Err);
+    EXPECT_EQ(About(odd, "No such file") + About(missing, "No such file")
+            + About(folder, "not a regular file") + About(text, "Height or Width = 0: " + badMagic)
+            + About(shortKro, "Read file error: the file holds 2 of its 3 lines"),
+        r.Err);
 }
 
 TEST_F(CliTest, RawSizeAndBitsAnswerTheRawQuestion)
@@ -281,7 +302,8 @@ TEST_F(CliTest, RawSizeAndBitsAnswerTheRawQuestion)
         + kNothing + "\n";
     const std::string mismatch =
         About(path, "The RAW size and bits do not match the size of 210 bytes");
-    const std::string invalid = About(path, "Invalid width, height or bits");
+    const std::string invalid =
+        About(path, "Invalid width, height or bits: no size in the name (NAME_WIDTHxHEIGHT.raw)");
     const Case cases[] = {
         { "size_and_bits", { "--raw-size", "7x5", "--bits", "16" }, 0, "", valid },
         { "size_alone_finds_the_depth", { "--raw-size", "7X5" }, 0, "", valid },
@@ -424,7 +446,8 @@ TEST_F(CliTest, ResizeToAWidthKeepsTheAspectRatio)
 
     const TTavmorResult small = RunTavmor({ "resize", Photo, "--width", "512", "--format", "kro" });
     EXPECT_EQ(1, small.ExitCode);
-    EXPECT_EQ(About(Photo, "Width and height of the input file must be > 10000") + Aborted(Photo),
+    EXPECT_EQ(About(Photo, "Width and height of the input file must be > 10000: 7 x 5 pixels")
+            + Aborted(Photo),
         small.Err);
 }
 
@@ -447,22 +470,8 @@ TEST(CliSignals, StopSignalAbortsAndLeavesNoOutput)
     for (const int signal : { SIGINT, SIGTERM, SIGHUP, SIGPIPE }) {
         SCOPED_TRACE(signal);
         TTempDir dir;
-        // Large enough to be still running when the signal comes: written as plain bytes,
-        // the pattern does not matter here.
-        const uint32_t width = 3000;
-        const uint32_t height = 6000;
-        const std::string input =
-            dir.File("big_" + std::to_string(width) + "X" + std::to_string(height) + ".raw");
-        {
-            std::ofstream out(input, std::ios::binary);
-            std::vector<char> line(size_t { width } * 3);
-            for (uint32_t y = 0; y < height; ++y) {
-                for (size_t i = 0; i < line.size(); ++i) {
-                    line[i] = static_cast<char>((i + y) * 31);
-                }
-                out.write(line.data(), static_cast<std::streamsize>(line.size()));
-            }
-        }
+        // Large enough to be still running when the signal comes.
+        const std::string input = WriteRawInput(dir, "big", 3000, 6000);
         TTavmorProcess process({ "convert", input, "--format", "tif-lzw" });
         // The output has no name until it is complete: wait until the run has read a part of
         // its input instead.

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "cli/CliFiles.h"
 #include "cli/TavmorProcess.h"
 #include "support/TestImages.h"
 
@@ -36,20 +37,6 @@ TFiles FolderContents(const std::string& folder)
         }
     }
     return files;
-}
-
-/// A RAW input of width x height 8-bit RGB samples, each line a shade of its own.
-std::string WriteRawInput(const TTempDir& dir, const std::string& base, uint32_t width,
-    uint32_t height, uint8_t shade = 0)
-{
-    const std::string path =
-        dir.File(base + "_" + std::to_string(width) + "X" + std::to_string(height) + ".raw");
-    std::vector<uint8_t> bytes(size_t { width } * height * 3);
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        bytes[i] = static_cast<uint8_t>(i / (size_t { width } * 3) * 7 + i % 251 + shade);
-    }
-    EXPECT_TRUE(WriteBytes(path, bytes));
-    return path;
 }
 
 /// The names of a folder that are temporaries of a run.

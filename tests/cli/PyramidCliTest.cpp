@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/CliExpect.h"
+#include "cli/CliFiles.h"
 #include "cli/TavmorProcess.h"
 #include "support/TestImages.h"
 
@@ -164,20 +165,7 @@ TEST(PyramidCliSignals, StopSignalLeavesNoOutput)
 {
     TTempDir dir;
     // Large enough to be still running when the signal comes.
-    const uint32_t width = 4000;
-    const uint32_t height = 6000;
-    const std::string input =
-        dir.File("big_" + std::to_string(width) + "X" + std::to_string(height) + ".raw");
-    {
-        std::ofstream out(input, std::ios::binary);
-        std::vector<char> line(size_t { width } * 3);
-        for (uint32_t y = 0; y < height; ++y) {
-            for (size_t i = 0; i < line.size(); ++i) {
-                line[i] = static_cast<char>((i * 7 + y) * 31);
-            }
-            out.write(line.data(), static_cast<std::streamsize>(line.size()));
-        }
-    }
+    const std::string input = WriteRawInput(dir, "big", 4000, 6000);
     TTavmorProcess process({ "pyramid", input });
     // The hidden folder the output is made in shows that the job has started.
     const auto started = [&] {

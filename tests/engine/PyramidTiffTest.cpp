@@ -1,5 +1,6 @@
 // The pyramidal TIFF writer: pages read back by libtiff page by page (tags, sizes and pixels),
-// for Deflate and JPEG tiles, classic and BigTIFF, and a pyramid lacking a tile fails.
+// for Deflate and JPEG tiles (with their own tables or the page's), classic and BigTIFF, and a
+// pyramid lacking a tile fails.
 #include "engine/PyramidTiff.h"
 
 #include <cstdlib>
@@ -64,7 +65,7 @@ bool WritePyramid(const std::string& path, const TPyramidTiffSpec& spec, bool sk
     if (!writer.Open(path, spec)) {
         return false;
     }
-    const auto encoder = MakeTileEncoder({ spec.Codec, 90, false });
+    const auto encoder = MakeTileEncoder({ spec.Codec, 90, false, !spec.JpegTables.empty() });
     for (uint32_t p = 0; p < spec.Pages.size(); ++p) {
         const uint32_t columns = Across(spec.Pages[p].Width);
         const uint32_t rows = Across(spec.Pages[p].Height);
@@ -93,6 +94,7 @@ TEST(PyramidTiff, PagesReadBackWithLibtiff)
         uint8_t channels;
         bool bigTiff;
         int tolerance; ///< 0: exact
+        bool sharedTables = false; ///< JPEG: the tables once in JPEGTables, not in each tile
     };
     // JPEG at quality 90 on these smooth pages, with 4:2:0 chroma, stays within 10 levels; a
     // misplaced tile or a wrong page is off by tens.
@@ -101,6 +103,7 @@ TEST(PyramidTiff, PagesReadBackWithLibtiff)
         { "deflate_rgba_bigtiff", TTileCodec::Deflate, 4, true, 0 },
         { "jpeg", TTileCodec::Jpeg, 3, false, 10 },
         { "jpeg_bigtiff", TTileCodec::Jpeg, 3, true, 10 },
+        { "jpeg_shared_tables", TTileCodec::Jpeg, 3, false, 10, true },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -111,6 +114,9 @@ TEST(PyramidTiff, PagesReadBackWithLibtiff)
         spec.Channels = c.channels;
         spec.Codec = c.codec;
         spec.BigTiff = c.bigTiff;
+        if (c.sharedTables) {
+            ASSERT_TRUE(JpegTables(90, spec.JpegTables));
+        }
         const std::string path = dir.File("p.tif");
         ASSERT_TRUE(WritePyramid(path, spec));
         // The spool leaves nothing behind.
@@ -140,6 +146,13 @@ TEST(PyramidTiff, PagesReadBackWithLibtiff)
             EXPECT_EQ(p == 0 ? 0u : uint32_t(FILETYPE_REDUCEDIMAGE), subfile);
             EXPECT_EQ(kTile, tileWidth);
             EXPECT_EQ(c.channels, samples);
+            if (c.codec == TTileCodec::Jpeg) {
+                uint32_t tablesSize = 0;
+                void* tables = nullptr;
+                EXPECT_EQ(c.sharedTables ? 1 : 0,
+                    TIFFGetField(tif, TIFFTAG_JPEGTABLES, &tablesSize, &tables));
+                EXPECT_EQ(c.sharedTables ? spec.JpegTables.size() : 0u, size_t(tablesSize));
+            }
             if (c.codec == TTileCodec::Jpeg) {
                 TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
             }

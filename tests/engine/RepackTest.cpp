@@ -81,6 +81,59 @@ TEST(RepackLine, ConvertsByTheTableAndTouchesNothingElse)
     }
 }
 
+TEST(RepackLine, AssociatedAlphaBecomesStraightOnlyWhereAlphaIsKept)
+{
+    struct TAlphaCase {
+        const char* name;
+        uint8_t bits;
+        bool fromLsb;
+        uint8_t toChannels;
+        bool toLsb;
+        bool targetAssociated; ///< the target keeps associated alpha itself
+        std::vector<uint8_t> source;
+        std::vector<uint8_t> expected;
+    };
+    // Worked by hand: colour * max / alpha, halves up, at most max; 0 where alpha is 0.
+    const std::vector<uint8_t> pixels8 = { 10, 20, 30, 255, /**/ 10, 20, 30, 0, /**/ 64, 0, 128,
+        128, /**/ 200, 1, 0, 100 };
+    // 16-bit, most significant byte first: (0x4000, 0, 0x8000, alpha 0x8000), then alpha 0
+    // and alpha 0xFFFF.
+    const std::vector<uint8_t> pixels16 = { 0x40, 0, 0, 0, 0x80, 0, 0x80, 0, /**/ 1, 2, 3, 4, 5, 6,
+        0, 0, /**/ 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xFF, 0xFF };
+    const TAlphaCase cases[] = {
+        { "8-bit kept", 8, true, 4, true, false, pixels8,
+            { 10, 20, 30, 255, /**/ 0, 0, 0, 0, /**/ 128, 0, 255, 128, /**/ 255, 3, 0, 100 } },
+        { "8-bit dropped: colours as stored", 8, true, 3, true, false, pixels8,
+            { 10, 20, 30, /**/ 10, 20, 30, /**/ 64, 0, 128, /**/ 200, 1, 0 } },
+        { "8-bit into associated alpha: as stored", 8, true, 4, true, true, pixels8, pixels8 },
+        { "16-bit kept, swapped", 16, false, 4, true, false, pixels16,
+            { 0, 0x80, 0, 0, 0xFF, 0xFF, 0, 0x80, /**/ 0, 0, 0, 0, 0, 0, 0, 0, /**/ 0x34, 0x12,
+                0x78, 0x56, 0xBC, 0x9A, 0xFF, 0xFF } },
+        { "16-bit kept, same order", 16, false, 4, false, false, pixels16,
+            { 0x80, 0, 0, 0, 0xFF, 0xFF, 0x80, 0, /**/ 0, 0, 0, 0, 0, 0, 0, 0, /**/ 0x12, 0x34,
+                0x56, 0x78, 0x9A, 0xBC, 0xFF, 0xFF } },
+    };
+    for (const TAlphaCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<uint8_t> source = c.source;
+        std::vector<uint8_t> target(c.expected.size(), E);
+        TFileInfo from;
+        from.Bits = c.bits;
+        from.Channels = 4;
+        from.IsLsb = c.fromLsb;
+        from.AssociatedAlpha = true;
+        from.ScanLine = source.data();
+        TFileInfo to;
+        to.Channels = c.toChannels;
+        to.IsLsb = c.toLsb;
+        to.AssociatedAlpha = c.targetAssociated;
+        to.ScanLine = target.data();
+        TTavmor::RepackLine(from, 0, to, 0, static_cast<uint32_t>(source.size() / (c.bits / 2)));
+        EXPECT_EQ(target, c.expected);
+        EXPECT_EQ(source, c.source);
+    }
+}
+
 TEST(RepackLine, LongLinesMatchPixelByPixelConversion)
 {
     // A line long enough for any vectorised path, 16-bit RGBA to swapped RGB.

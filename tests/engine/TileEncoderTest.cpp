@@ -1,6 +1,6 @@
 // The tile encoders: what each codec writes decodes back to the tile (exactly for the lossless
-// ones), an encoder serves tile after tile with the same bytes as a fresh one, and rows missing
-// or in excess fail.
+// ones), an encoder serves tile after tile with the same bytes as a fresh one, JPEG tiles whose
+// tables are shared decode after them, and rows missing or in excess fail.
 #include "engine/TileEncoder.h"
 
 #include <cstdlib>
@@ -122,6 +122,46 @@ TEST(TileEncoder, ReusedEncoderWritesTheBytesOfAFreshOne)
         ASSERT_TRUE(EncodeTile(*reused, second.data(), 16, 9, 3, 48, bytes));
         EXPECT_EQ(fresh, bytes);
     }
+}
+
+/// True when bytes hold the JPEG marker 0xFF code (entropy-coded data never does: it stuffs a
+/// zero after every 0xFF).
+bool HasMarker(const std::vector<uint8_t>& bytes, uint8_t code)
+{
+    for (size_t i = 0; i + 1 < bytes.size(); ++i) {
+        if (bytes[i] == 0xFF && bytes[i + 1] == code) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST(TileEncoder, JpegTilesWithSharedTablesDecodeAfterTheTables)
+{
+    constexpr uint8_t kDqt = 0xDB;
+    constexpr uint8_t kDht = 0xC4;
+    const std::vector<uint8_t> tile = SmoothTile(37, 23, 3);
+    std::vector<uint8_t> whole;
+    std::vector<uint8_t> shared;
+    std::vector<uint8_t> tables;
+    ASSERT_TRUE(EncodeTile(
+        *MakeTileEncoder({ TTileCodec::Jpeg, 75, false }), tile.data(), 37, 23, 3, 111, whole));
+    ASSERT_TRUE(EncodeTile(*MakeTileEncoder({ TTileCodec::Jpeg, 75, false, true }), tile.data(), 37,
+        23, 3, 111, shared));
+    ASSERT_TRUE(JpegTables(75, tables));
+    EXPECT_TRUE(HasMarker(whole, kDqt) && HasMarker(whole, kDht));
+    EXPECT_FALSE(HasMarker(shared, kDqt) || HasMarker(shared, kDht));
+    EXPECT_TRUE(HasMarker(tables, kDqt) && HasMarker(tables, kDht));
+    // As a TIFF reader does: the tables (without their EOI), then the tile (without its SOI).
+    ASSERT_GE(tables.size(), 4u);
+    ASSERT_GE(shared.size(), 2u);
+    std::vector<uint8_t> joined(tables.begin(), tables.end() - 2);
+    joined.insert(joined.end(), shared.begin() + 2, shared.end());
+    const auto fromWhole = DecodeJpeg(whole);
+    const auto fromJoined = DecodeJpeg(joined);
+    ASSERT_TRUE(fromWhole.has_value());
+    ASSERT_TRUE(fromJoined.has_value());
+    EXPECT_EQ(fromWhole->Samples, fromJoined->Samples);
 }
 
 TEST(TileEncoder, RefusalsAndMissingRows)

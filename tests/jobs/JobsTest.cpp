@@ -10,6 +10,7 @@
 
 #include "engine/TavmorManager.h"
 #include "jobs/FakeHost.h"
+#include "jobs/JobsFixture.h"
 #include "jobs/TavmorJobs.h"
 #include "support/RecordingDialogs.h"
 #include "support/TestImages.h"
@@ -17,25 +18,6 @@
 namespace {
 
 using namespace TestImages;
-
-/// One engine, the recording host and the jobs bound to them, as the window holds them.
-struct TJobsFixture {
-    TTavmor Engine;
-    TFakeHost Host;
-    TJobs Jobs { Engine, Host };
-
-    /// Writes a RAW input named name_<w>X<h>.raw into dir and selects it as the input.
-    TPixels SelectRaw(const TTempDir& dir, const std::string& name, uint32_t width, uint32_t height,
-        uint8_t bits = 8)
-    {
-        const TPixels image = PatternImage(width, height, bits, 3);
-        const std::string path =
-            dir.File(name + "_" + std::to_string(width) + "X" + std::to_string(height) + ".raw");
-        EXPECT_TRUE(WriteRaw(path, image));
-        EXPECT_TRUE(Jobs.SelectInputFile(path));
-        return image;
-    }
-};
 
 // ---- Output options and folder ----
 

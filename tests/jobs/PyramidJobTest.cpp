@@ -4,6 +4,7 @@
 #include "jobs/PyramidJob.h"
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -206,20 +207,29 @@ TEST(PyramidJob, EachLayoutWritesExactlyItsTreeAndTheLevelsPixels)
     }
 }
 
-TEST(PyramidJob, BytesDoNotDependOnTheWorkers)
+TEST(PyramidJob, BytesDoNotDependOnTheWorkersOrTheRing)
 {
+    // One worker behind a ring of one batch runs every stage in turn; three workers behind the
+    // usual ring or a long one let the reading, the encoders and the collecting run apart.
+    struct Case {
+        unsigned workers;
+        unsigned depth;
+    };
+    const Case cases[] = { { 1, 1 }, { 3, 0 }, { 2, 9 } };
     const TPixels image = PatternImage(300, 170, 8, 3);
     for (const TPyramidLayoutKind layout : { TPyramidLayoutKind::Dzi, TPyramidLayoutKind::Tiff }) {
         SCOPED_TRACE(static_cast<int>(layout));
         std::map<std::string, std::vector<uint8_t>> first;
-        for (const unsigned workers : { 1u, 3u }) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.workers * 100 + c.depth);
             TTempDir dir;
             TPyramidFixture f;
             f.Select(dir, "in.tif", image);
             TPyramidOptions options;
             options.Layout = layout;
             options.TileSize = 32;
-            options.Workers = workers;
+            options.Workers = c.workers;
+            options.Depth = c.depth;
             options.Name = "p";
             ASSERT_EQ(TOutcome::Done, RunPyramid(f.Jobs, options).Outcome);
             const auto files = FilesUnder(dir.Path());
@@ -254,24 +264,71 @@ TEST(PyramidJob, JpegTilesShowAlphaOverTheBackground)
     }
 }
 
+/// The fault seam that also sets the engine's Abort as the n-th read (of the input, on the
+/// reading thread) returns, and counts the reads made after it.
+class TAbortingSeam final : public TFaultSeam {
+public:
+    TAbortingSeam(std::atomic<bool>& abort, int abortAt)
+        : FAbort(abort)
+        , FAbortAt(abortAt)
+    {
+    }
+    ssize_t Read(int fd, void* buffer, size_t count) override
+    {
+        return Count(TFaultSeam::Read(fd, buffer, count));
+    }
+    ssize_t PRead(int fd, void* buffer, size_t count, int64_t offset) override
+    {
+        return Count(TFaultSeam::PRead(fd, buffer, count, offset));
+    }
+    int ReadsAfterAbort = 0;
+
+private:
+    ssize_t Count(ssize_t result)
+    {
+        if (FAbort) {
+            ++ReadsAfterAbort;
+        } else if (FAbortAt != 0 && Reads == FAbortAt) {
+            FAbort = true;
+        }
+        return result;
+    }
+    std::atomic<bool>& FAbort;
+    int FAbortAt;
+};
+
 TEST(PyramidJob, AbortAndFailuresLeaveNothing)
 {
+    // One line a strip, so each line is a read of its own.
     const TPixels image = PatternImage(200, 300, 8, 3);
+    enum class TStop : uint8_t {
+        AbortInProgress, ///< the window's Abort, on the 20th report of progress
+        AbortInRead, ///< Ctrl+C while a line is read
+        FailWrite,
+        FailRead,
+    };
     struct Case {
         const char* name;
         TPyramidLayoutKind layout;
-        int failWriteAt; ///< 0: abort instead
+        TStop stop;
+        int at; ///< the call (or the report of progress) that stops the job
         TOutcome outcome;
         std::string error;
     };
     const Case cases[] = {
-        { "abort_dzi", TPyramidLayoutKind::Dzi, 0, TOutcome::Aborted, "" },
-        { "abort_tiff", TPyramidLayoutKind::Tiff, 0, TOutcome::Aborted, "" },
-        { "tile_write_fails", TPyramidLayoutKind::Dzi, 5, TOutcome::Failed, "Write to file error" },
-        { "tiff_write_fails", TPyramidLayoutKind::Tiff, 2, TOutcome::Failed,
+        { "abort_dzi", TPyramidLayoutKind::Dzi, TStop::AbortInProgress, 20, TOutcome::Aborted, "" },
+        { "abort_tiff", TPyramidLayoutKind::Tiff, TStop::AbortInProgress, 20, TOutcome::Aborted,
+            "" },
+        { "abort_while_reading", TPyramidLayoutKind::Tiff, TStop::AbortInRead, 10,
+            TOutcome::Aborted, "" },
+        { "tile_write_fails", TPyramidLayoutKind::Dzi, TStop::FailWrite, 5, TOutcome::Failed,
             "Write to file error" },
-        { "iiif_write_fails", TPyramidLayoutKind::Iiif, 30, TOutcome::Failed,
+        { "tiff_write_fails", TPyramidLayoutKind::Tiff, TStop::FailWrite, 2, TOutcome::Failed,
             "Write to file error" },
+        { "iiif_write_fails", TPyramidLayoutKind::Iiif, TStop::FailWrite, 30, TOutcome::Failed,
+            "Write to file error" },
+        { "read_fails", TPyramidLayoutKind::Dzi, TStop::FailRead, 12, TOutcome::Failed,
+            "Read file error" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -282,15 +339,18 @@ TEST(PyramidJob, AbortAndFailuresLeaveNothing)
         options.Layout = c.layout;
         options.TileSize = 32;
         options.Name = "p";
-        options.Workers = 1; // the fault seam counts calls on one thread
+        // The fault seam counts each kind of call on one thread: reads on the reading thread,
+        // writes on the one worker (tile files) or on the job's thread (TIFF).
+        options.Workers = 1;
         int progressCalls = 0;
         f.Host.OnProcessMessages = [&] {
-            if (c.failWriteAt == 0 && ++progressCalls == 20) {
+            if (c.stop == TStop::AbortInProgress && ++progressCalls == c.at) {
                 f.Engine.Abort = true;
             }
         };
-        TFaultSeam seam;
-        seam.FailWriteAt = c.failWriteAt;
+        TAbortingSeam seam(f.Engine.Abort, c.stop == TStop::AbortInRead ? c.at : 0);
+        seam.FailWriteAt = c.stop == TStop::FailWrite ? c.at : 0;
+        seam.FailReadAt = c.stop == TStop::FailRead ? c.at : 0;
         seam.Error = ENOSPC;
         TOutcome outcome;
         {
@@ -303,6 +363,13 @@ TEST(PyramidJob, AbortAndFailuresLeaveNothing)
         EXPECT_EQ(
             c.error.empty() ? std::vector<std::string>() : std::vector<std::string> { c.error },
             f.Host.Errors);
+        if (c.stop == TStop::AbortInRead) {
+            // Abort is tested before every line: the line being read is the last.
+            EXPECT_EQ(0, seam.ReadsAfterAbort);
+        }
+        if (c.stop == TStop::FailRead) {
+            EXPECT_EQ(1, seam.Hits);
+        }
     }
 }
 

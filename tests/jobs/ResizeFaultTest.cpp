@@ -2,15 +2,18 @@
 // the job's files fails (reading the input, writing and reading the intermediate, writing and
 // committing the output, on whichever of the job's threads it happens), and abort at every
 // progress point. The job must end aborted with one message, leave nothing in the output folder
-// (no temporary folder either) and no trace in the input's folder.
+// (no temporary folder either) and no trace in the input's folder; the message names a file and
+// the system's reason.
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "engine/TavmorManager.h"
@@ -24,6 +27,7 @@
 namespace {
 
 using namespace TestImages;
+using ::testing::HasSubstr;
 
 /// One Resize job of a 20000 x 20 image, fast: a tiling pass of two tiles (divider 10) into
 /// the intermediate, then the final worker into the output (to 1000 pixels), or the tiling pass
@@ -126,6 +130,14 @@ TEST_P(ResizeFault, EveryCallOfTheJobMayFail)
             TResizeRun run(input, c.output, c.width);
             run.Run(&seam);
             ++points;
+            if (run.Engine.Abort) {
+                // Whichever thread met the fault, the message names a file and the system's
+                // reason.
+                ASSERT_FALSE(run.Dialogs.Details.empty());
+                EXPECT_FALSE(run.Dialogs.Details.back().first.empty());
+                EXPECT_THAT(
+                    run.Dialogs.Details.back().second, HasSubstr(std::strerror(seam.Error)));
+            }
             if (run.Engine.Abort) {
                 EXPECT_NE(run.Result.Outcome, TOutcome::Done);
                 // One message: a failure on one thread must not be told again by the others.

@@ -150,17 +150,6 @@ struct TResizeFixture {
     }
 };
 
-/// Names of the entries of a folder, sorted.
-std::vector<std::string> NamesIn(const std::string& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 bool Contains(const std::vector<std::string>& texts, const std::string& text)
 {
     return std::find(texts.begin(), texts.end(), text) != texts.end();
@@ -384,6 +373,10 @@ TEST(ResizeJobRun, WorkerFailureIsReportedAndCleanedUp)
 
         EXPECT_EQ(std::vector<std::string> { "Error resizing the image" }, f.Host.Errors);
         EXPECT_EQ(std::vector<std::string> {}, f.Dialogs.All);
+        // The message names the image and why.
+        ASSERT_FALSE(f.Dialogs.Details.empty());
+        EXPECT_EQ(f.InputPath, f.Dialogs.Details.back().first);
+        EXPECT_NE(std::string::npos, f.Dialogs.Details.back().second.find("nothing"));
         EXPECT_NE(TOutcome::Done, f.Result.Outcome);
         EXPECT_EQ(std::vector<std::string> {}, f.OutDir.Names());
         f.ExpectInputUnchanged();

@@ -93,6 +93,43 @@ TEST(HalveRows, AveragesRoundHalfToEven)
     }
 }
 
+TEST(HalveRows, WideRgbRowsMatchThePixelByPixelAverage)
+{
+    // Rows are halved in pieces of 512 pixel pairs: widths around one and two pieces, odd and
+    // even, against the average of each 2 x 2 block done the plain way.
+    for (const uint32_t width : { 1023u, 1024u, 1025u, 1026u, 2049u, 3001u }) {
+        SCOPED_TRACE(width);
+        std::vector<uint8_t> top(size_t(width) * 3);
+        std::vector<uint8_t> bottom(top.size());
+        uint32_t seed = width;
+        for (size_t i = 0; i < top.size(); ++i) {
+            seed = seed * 1103515245u + 12345u;
+            top[i] = static_cast<uint8_t>(seed >> 16);
+            bottom[i] = static_cast<uint8_t>(seed >> 24);
+        }
+        const uint32_t outWidth = width / 2 + width % 2;
+        std::vector<uint8_t> expected(size_t(outWidth) * 3);
+        for (uint32_t x = 0; x < outWidth; ++x) {
+            const bool pair = 2 * x + 1 < width;
+            for (uint32_t c = 0; c < 3; ++c) {
+                const size_t i = size_t(2 * x) * 3 + c;
+                const uint32_t sum =
+                    top[i] + bottom[i] + (pair ? uint32_t(top[i + 3]) + bottom[i + 3] : 0u);
+                const uint32_t n = pair ? 4 : 2;
+                const uint32_t whole = sum / n;
+                const uint32_t twice = 2 * (sum % n);
+                expected[size_t(x) * 3 + c] = static_cast<uint8_t>(
+                    whole + ((twice > n || (twice == n && whole % 2 == 1)) ? 1 : 0));
+            }
+        }
+        std::vector<uint8_t> out(expected.size() + 1, 77);
+        HalveRows(top.data(), bottom.data(), width, 3, out.data());
+        EXPECT_EQ(77, out.back()); // nothing written past the row
+        out.pop_back();
+        EXPECT_EQ(expected, out);
+    }
+}
+
 TEST(HalvingLevels, SidesAndRowOrder)
 {
     struct Case {

@@ -36,3 +36,8 @@ bool TRecordingDialogs::AskRawParameters(
     answer = *RawAnswer;
     return true;
 }
+
+void TRecordingDialogs::NoteDetail(const std::string& file, const std::string& reason)
+{
+    Details.emplace_back(file, reason);
+}

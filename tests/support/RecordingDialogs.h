@@ -6,6 +6,7 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/EngineDialogs.h"
@@ -25,6 +26,8 @@ public:
     std::vector<TRawQuestion> RawQuestions; ///< how each RAW question was prepared
     /// Every text of the four kinds, in order, for checking that nothing else was shown.
     std::vector<std::string> All;
+    /// NoteDetail calls, in order: the file and the reason.
+    std::vector<std::pair<std::string, std::string>> Details;
 
     /// Answers of the Yes/No questions, first to last; DefaultAnswer once they run out.
     std::deque<bool> YesNoAnswers;
@@ -37,4 +40,5 @@ public:
     bool AskYesNo(const std::string& text) override;
     bool AskRawParameters(int64_t fileSize, uint32_t width, uint32_t height, uint8_t bits,
         TRawParameters& answer) override;
+    void NoteDetail(const std::string& file, const std::string& reason) override;
 };

@@ -86,6 +86,8 @@ struct TTiffOptions {
 std::vector<uint8_t> KroHeader(
     uint32_t width, uint32_t height, uint32_t bits, uint32_t channels, uint8_t version = 1);
 [[nodiscard]] bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+/// Names of the entries of a folder, sorted.
+std::vector<std::string> NamesIn(const std::string& folder);
 /// The whole file; empty when it cannot be read.
 std::vector<uint8_t> ReadBytes(const std::string& path);
 /// Sets a SHORT tag of the first directory of a classic little-endian TIFF in place (to
