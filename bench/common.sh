@@ -79,6 +79,7 @@ bench_setup() {
     BENCH_TIME="$BENCH_WORK/$name.time"
     BENCH_LOG="$BENCH_WORK/$name.log"
     : >"$BENCH_RESULTS"
+    : >"$BENCH_RESULTS.cpu"
     echo "# $name, $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores," \
         "$(free -g | awk '/^Mem:/ { print $2 " GB RAM" }')," \
         "$([ "$BENCH_COLD" = 1 ] && echo "cold page cache" || echo "warm page cache")," \
@@ -148,6 +149,9 @@ bench_run() {
         "$BENCH_TIME")
     printf '%s\t%.2f\t%.0f\t%.1f\t%.2f\n' "$label" "$secs" \
         "$(bench_calc "$bytes / 1000000 / $secs")" "$rss" "$cpu" >>"$BENCH_RESULTS"
+    # User and system CPU apart, for the tables of medians.
+    awk -F': ' -v l="$label" '/User time \(seconds\)/ { u = $2 } /System time \(seconds\)/ { s = $2 }
+        END { printf "%s\t%s\t%s\n", l, u, s }' "$BENCH_TIME" >>"$BENCH_RESULTS.cpu"
     printf '  %-36s %8.2f s  %6.2f s CPU  %7.1f MiB peak\n' "$label" "$secs" "$cpu" "$rss" >&2
     [ "${BENCH_KEEP_OUTPUT:-0}" = 1 ] || rm -rf "$outdir"
 }
@@ -214,4 +218,47 @@ bench_ratio_header() {
     echo
     echo "| Ratio (time) | Measured | Goal | |"
     echo "|---|---:|---:|---|"
+}
+
+# bench_median_table: per command, the median over the rounds of the wall time, the peak memory
+# and the user and system CPU (an even count of rounds takes the mean of the middle two).
+bench_median_table() {
+    echo
+    echo "| Run (median of $BENCH_REPS) | Seconds | Peak RSS (MiB) | User CPU (s) | System CPU (s) |"
+    echo "|---|---:|---:|---:|---:|"
+    local label
+    awk -F'\t' '!($1 in seen) { seen[$1] = 1; print $1 }' "$BENCH_RESULTS" | while IFS= read -r label; do
+        printf '| %s | %s | %s | %s | %s |\n' "$label" \
+            "$(bench_median_of "$BENCH_RESULTS" "$label" 2)" \
+            "$(bench_median_of "$BENCH_RESULTS" "$label" 4)" \
+            "$(bench_median_of "$BENCH_RESULTS.cpu" "$label" 2)" \
+            "$(bench_median_of "$BENCH_RESULTS.cpu" "$label" 3)"
+    done
+}
+
+# bench_median_of FILE LABEL COLUMN: the median of a column over the label's rounds.
+bench_median_of() {
+    awk -F'\t' -v l="$2" -v c="$3" '$1 == l && $2 != "failed" { print $c }' "$1" | sort -g |
+        awk '{ v[NR] = $1 } END {
+            if (NR == 0) { print "-"; exit }
+            m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+            printf "%.2f\n", m }'
+}
+
+# bench_median_ratio TITLE LABEL_A LABEL_B GOAL: like bench_ratio, on the median times.
+bench_median_ratio() {
+    local a b r
+    a=$(bench_median_of "$BENCH_RESULTS" "$2" 2)
+    b=$(bench_median_of "$BENCH_RESULTS" "$3" 2)
+    if [ "$a" = - ] || [ "$b" = - ]; then
+        echo "| $1 | - | $4 | not measured |"
+        return
+    fi
+    r=$(bench_calc "$a / $b")
+    if [ "$4" = - ]; then
+        printf '| %s | %.2f | - | no goal set |\n' "$1" "$r"
+        return
+    fi
+    printf '| %s | %.2f | <= %s | %s |\n' "$1" "$r" "$4" \
+        "$([ "$(bench_calc "$r <= $4")" = 1 ] && echo met || echo MISSED)"
 }
