@@ -1,6 +1,7 @@
 // The Resize job's streamed passes, seen through the I/O seam: tiles are read straight from the
 // input and shrunk tiles joined in memory (no tile file is ever created), and abort and pause
-// work whichever of the job's threads (reader, workers, writer) is at work.
+// work whichever of the job's threads (reader, workers, writer) is at work; a pause in any step
+// holds the output's name until Continue or Abort.
 #include <algorithm>
 #include <atomic>
 #include <fcntl.h>
@@ -299,6 +300,66 @@ TEST(ResizePipeline, PauseHoldsTheNextBandWhileTheTileInWorkGoesOn)
     EXPECT_EQ(TOutcome::Done, run.Result.Outcome);
     EXPECT_EQ(std::vector<std::string> { "pano.tif" }, run.OutDir.Names());
     EXPECT_EQ(int64_t(run.InputBytes.size()), seam.FurthestRead.load());
+}
+
+TEST(ResizePipeline, PauseInEveryStepHoldsTheOutputUntilContinueOrAbort)
+{
+    // 20000 x 100 TIFF to 1000, slow: the tiling pass (steps 1 to 3) into the intermediate, then
+    // the final worker into the output (step 4).
+    const TPixels image = PatternImage(20000, 100, 8, 3);
+    std::vector<uint8_t> unpaused;
+    {
+        TPipelineRun run("pano.tif", image);
+        TFaultSeam plain;
+        run.Resize(plain, 1000, false);
+        ASSERT_EQ(std::vector<std::string> { "pano.tif" }, run.OutDir.Names());
+        unpaused = ReadBytes(run.OutDir.File("pano.tif"));
+    }
+    const char* const steps[] = { JobText::ResizeStepSplit, JobText::ResizeStepTiles,
+        JobText::ResizeStepMerge, JobText::ResizeStepFinal };
+    for (const char* step : steps) {
+        for (const bool abort : { false, true }) {
+            SCOPED_TRACE(std::string(step) + (abort ? ", then Abort" : ", then Continue"));
+            TPipelineRun run("pano.tif", image);
+            int pausedLooks = 0;
+            bool namedWhilePaused = false;
+            run.Host.OnProcessMessages = [&] {
+                if (pausedLooks == 0 && run.Host.ProgressVisible && run.Host.LastCaption == step
+                    && !run.Jobs.Paused) {
+                    run.Jobs.TogglePause();
+                    pausedLooks = 1;
+                    return;
+                }
+                if (pausedLooks == 0 || !run.Jobs.Paused) {
+                    return;
+                }
+                // Whatever the pass's threads finish meanwhile, the output takes no name.
+                const std::vector<std::string> names = run.OutDir.Names();
+                namedWhilePaused = namedWhilePaused
+                    || std::find(names.begin(), names.end(), "pano.tif") != names.end();
+                if (++pausedLooks == 6) {
+                    if (abort) {
+                        run.Jobs.ConfirmAbort(true);
+                    } else {
+                        run.Jobs.TogglePause();
+                    }
+                }
+            };
+            TFaultSeam plain;
+            run.Resize(plain, 1000, false);
+
+            EXPECT_EQ(6, pausedLooks);
+            EXPECT_FALSE(namedWhilePaused);
+            if (abort) {
+                run.ExpectNothingLeft();
+                continue;
+            }
+            EXPECT_EQ(TOutcome::Done, run.Result.Outcome);
+            EXPECT_EQ((std::vector<bool> { true, false }), run.Host.PausedStates);
+            ASSERT_EQ(std::vector<std::string> { "pano.tif" }, run.OutDir.Names());
+            EXPECT_EQ(unpaused, ReadBytes(run.OutDir.File("pano.tif")));
+        }
+    }
 }
 
 } // namespace
