@@ -77,6 +77,8 @@ inline constexpr const char* HelpKeepMetadata =
 // Notes, once per run, of what an output leaves out
 inline constexpr const char* AlphaDropped =
     "the alpha channel is not kept (--keep-alpha keeps it in TIFF output)";
+/// Followed by the count: samples per pixel beyond RGB and alpha that no output can hold.
+inline constexpr const char* ExtraSamplesSkipped = "extra samples beyond the fourth are skipped: ";
 inline constexpr const char* AlphaDroppedNotTiff =
     "the alpha channel is not kept (KRO output, or TIFF output with --keep-alpha, keeps it)";
 inline constexpr const char* ProfileDropped =

@@ -223,6 +223,10 @@ void NoteDrops(TRun& run, const std::string& file)
         run.Host.PrintLine(CliText::Program + std::string(": ") + file + ": "
             + (tiff ? CliText::AlphaDropped : CliText::AlphaDroppedNotTiff));
     }
+    if (run.Engine.InInfo.SkippedSamples > 0) {
+        run.Host.PrintLine(CliText::Program + std::string(": ") + file + ": "
+            + CliText::ExtraSamplesSkipped + std::to_string(run.Engine.InInfo.SkippedSamples));
+    }
     TTiffMetadata metadata;
     if (!run.ProfileNoted && !(tiff && options.KeepMetadata)
         && run.Engine.InInfo.ImageType == FileType::TIF && ReadTiffMetadataFile(file, metadata)

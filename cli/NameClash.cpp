@@ -4,6 +4,7 @@
 #include <map>
 
 #include "engine/EngineDialogs.h"
+#include "engine/FileNames.h"
 #include "engine/Streaming.h"
 #include "engine/TavmorUtils.h"
 #include "jobs/Derived.h"
@@ -88,6 +89,10 @@ TNameClash FindNameClash(const TCliRequest& request)
         }
         if (name.empty()) {
             continue;
+        }
+        // A folder still to be made would otherwise pass for the inputs' own folders.
+        if (!request.OutDir.empty() && !DirectoryExists(request.OutDir)) {
+            name = request.OutDir + "/" + FileNameOf(name);
         }
         const auto [at, fresh] = writers.emplace(name, file);
         // The same file named twice writes its own output twice, which loses nothing.

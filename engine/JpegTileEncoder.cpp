@@ -58,6 +58,20 @@ void EndDestination(j_compress_ptr info)
     dest->Bytes->resize(dest->Bytes->size() - dest->Manager.free_in_buffer);
 }
 
+/// Arms the silent error manager and the vector destination writing into bytes.
+void PrepareManagers(jpeg_compress_struct& info, TJpegErrors& errors,
+    TVectorDestination& destination, std::vector<uint8_t>& bytes)
+{
+    info.err = jpeg_std_error(&errors.Manager);
+    errors.Manager.error_exit = JumpOnError;
+    errors.Manager.emit_message = DiscardMessage;
+    errors.Manager.output_message = DiscardOutput;
+    destination.Manager.init_destination = StartDestination;
+    destination.Manager.empty_output_buffer = GrowDestination;
+    destination.Manager.term_destination = EndDestination;
+    destination.Bytes = &bytes;
+}
+
 class TJpegTileEncoder final : public TTileEncoder {
 public:
     TJpegTileEncoder(int quality, bool jfifMarker, bool sharedTables)
@@ -65,14 +79,7 @@ public:
         , FJfif(jfifMarker)
         , FSharedTables(sharedTables)
     {
-        FInfo.err = jpeg_std_error(&FErrors.Manager);
-        FErrors.Manager.error_exit = JumpOnError;
-        FErrors.Manager.emit_message = DiscardMessage;
-        FErrors.Manager.output_message = DiscardOutput;
-        FDestination.Manager.init_destination = StartDestination;
-        FDestination.Manager.empty_output_buffer = GrowDestination;
-        FDestination.Manager.term_destination = EndDestination;
-        FDestination.Bytes = &FBytes;
+        PrepareManagers(FInfo, FErrors, FDestination, FBytes);
         if (setjmp(FErrors.Jump) == 0) {
             jpeg_create_compress(&FInfo);
             FCreated = true;
@@ -183,14 +190,7 @@ bool JpegTables(int quality, std::vector<uint8_t>& bytes)
     jpeg_compress_struct info {};
     TJpegErrors errors;
     TVectorDestination destination;
-    info.err = jpeg_std_error(&errors.Manager);
-    errors.Manager.error_exit = JumpOnError;
-    errors.Manager.emit_message = DiscardMessage;
-    errors.Manager.output_message = DiscardOutput;
-    destination.Manager.init_destination = StartDestination;
-    destination.Manager.empty_output_buffer = GrowDestination;
-    destination.Manager.term_destination = EndDestination;
-    destination.Bytes = &bytes;
+    PrepareManagers(info, errors, destination, bytes);
     volatile bool created = false; // read after a longjmp
     if (setjmp(errors.Jump) != 0) {
         if (created) {

@@ -15,6 +15,7 @@
 
 #include "cli/CliFiles.h"
 #include "cli/TavmorProcess.h"
+#include "engine/FileNames.h"
 #include "support/TestImages.h"
 
 namespace {
@@ -264,7 +265,6 @@ TEST(CommitNames, InputsThatWouldWriteOneNameAreRefusedBeforeAnything)
 {
     TTempDir dir;
     std::filesystem::create_directory(dir.File("tiles"));
-    std::filesystem::create_directory(dir.File("out"));
     const std::string input = WriteRawInput(dir, "p", 40, 20);
     ASSERT_EQ(0,
         RunTavmor({ "split", input, "--tile-width", "256", "--tile-height", "256", "--format",
@@ -273,13 +273,37 @@ TEST(CommitNames, InputsThatWouldWriteOneNameAreRefusedBeforeAnything)
     // A split into one tile per side makes one tile; copies of it stand for a larger set.
     const std::string tile = dir.File("tiles/p_40X20_x1y1.tif");
     std::filesystem::copy_file(tile, dir.File("tiles/p_40X20_x2y1.tif"));
-    const TTavmorResult r = RunTavmor({ "convert", tile, dir.File("tiles/p_40X20_x2y1.tif"),
-        "--format", "kro", "--out", dir.File("out"), "--yes" });
-    EXPECT_EQ(1, r.ExitCode);
-    EXPECT_EQ("tavmor: " + dir.File("out/p.kro") + ": two inputs would write this output: " + tile
-            + " and " + dir.File("tiles/p_40X20_x2y1.tif") + "\n",
-        r.Err);
-    EXPECT_TRUE(std::filesystem::is_empty(dir.File("out")));
+    // Two inputs of one name in different folders clash as well.
+    std::filesystem::create_directory(dir.File("other"));
+    std::filesystem::copy_file(input, dir.File("other/") + FileNameOf(input));
+    const struct {
+        const char* Name;
+        std::string First;
+        std::string Second;
+        bool FolderExists;
+    } cases[] = {
+        { "tiles of one split", tile, dir.File("tiles/p_40X20_x2y1.tif"), true },
+        { "tiles, folder still to be made", tile, dir.File("tiles/p_40X20_x2y1.tif"), false },
+        { "one name in two folders, folder still to be made", input,
+            dir.File("other/") + FileNameOf(input), false },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::filesystem::remove_all(dir.File("out"));
+        if (c.FolderExists) {
+            std::filesystem::create_directory(dir.File("out"));
+        }
+        const TTavmorResult r = RunTavmor(
+            { "convert", c.First, c.Second, "--format", "kro", "--out", dir.File("out"), "--yes" });
+        EXPECT_EQ(1, r.ExitCode);
+        EXPECT_EQ("tavmor: " + dir.File("out/p.kro")
+                + ": two inputs would write this output: " + c.First + " and " + c.Second + "\n",
+            r.Err);
+        EXPECT_EQ(c.FolderExists, std::filesystem::exists(dir.File("out")));
+        if (c.FolderExists) {
+            EXPECT_TRUE(std::filesystem::is_empty(dir.File("out")));
+        }
+    }
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "cli/CliExpect.h"
 #include "cli/TavmorProcess.h"
 #include "engine/TiffMetadata.h"
+#include "support/CraftedFiles.h"
 #include "support/TestImages.h"
 #include "support/TiffOutputFixtures.h"
 
@@ -141,6 +142,24 @@ TEST(TiffOutput, MetadataAndAlphaAreKeptWhenAskedAndNotedWhenNot)
         ASSERT_TRUE(back.has_value());
         EXPECT_EQ(c.Channels, back->Channels);
     }
+}
+
+TEST(TiffOutput, SamplesBeyondTheFourthAreSkippedWithANote)
+{
+    TTempDir dir;
+    const CraftedFiles::TCrafted& crafted = CraftedFiles::Named("rgb-and-two-extra-samples");
+    const std::string input = dir.File(crafted.FileName);
+    ASSERT_TRUE(WriteBytes(input, crafted.Bytes));
+    ASSERT_TRUE(crafted.Image.has_value());
+    const std::string out = dir.File("out.tif");
+    const TTavmorResult r =
+        RunTavmor({ "convert", input, "--format", "tif", "--keep-alpha", "-o", out });
+    ASSERT_EQ(0, r.ExitCode) << r.Err;
+    EXPECT_EQ(
+        About(input, "extra samples beyond the fourth are skipped: 1") + Done(out), Plain(r.Err));
+    const auto back = ReadImage(out);
+    ASSERT_TRUE(back.has_value());
+    EXPECT_TRUE(SamePixels(*crafted.Image, *back));
 }
 
 TEST(TiffOutput, OptionsThatCannotApplyAreUsageErrors)

@@ -12,8 +12,7 @@
 
 #include "engine/TavmorManager.h"
 #include "engine/TavmorUtils.h"
-#include "support/EngineRecorder.h"
-#include "support/RecordingDialogs.h"
+#include "support/EngineRig.h"
 #include "support/TestImages.h"
 #include "support/TileFixtures.h"
 
@@ -30,18 +29,6 @@ std::string ExtensionOf(FileType kind)
 {
     return kind == FileType::TIF ? ".tif" : kind == FileType::KRO ? ".kro" : ".raw";
 }
-
-/// An engine with recording hooks and dialogs.
-struct TRig {
-    TTavmor Engine;
-    TEngineRecorder Hooks;
-    TRecordingDialogs Dialogs;
-    TRig()
-    {
-        Engine.Dialogs = &Dialogs;
-        Hooks.Attach(Engine);
-    }
-};
 
 struct TShapeCase {
     const char* name;

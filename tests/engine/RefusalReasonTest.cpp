@@ -16,9 +16,8 @@
 #include "engine/InputCheck.h"
 #include "engine/TavmorManager.h"
 #include "support/CraftedFiles.h"
-#include "support/EngineRecorder.h"
+#include "support/EngineRig.h"
 #include "support/FaultSeam.h"
-#include "support/RecordingDialogs.h"
 #include "support/TestImages.h"
 #include "support/TiffCraft.h"
 
@@ -26,31 +25,6 @@ namespace {
 
 using namespace TestImages;
 using ::testing::HasSubstr;
-
-/// An engine with recording hooks and dialogs.
-struct TRig {
-    TTavmor Engine;
-    TEngineRecorder Hooks;
-    TRecordingDialogs Dialogs;
-    TRig()
-    {
-        Engine.Dialogs = &Dialogs;
-        Hooks.Attach(Engine);
-    }
-    /// Every text shown: the dialogs' first, then the errors reported.
-    std::vector<std::string> Texts() const
-    {
-        std::vector<std::string> all = Dialogs.All;
-        all.insert(all.end(), Hooks.Errors.begin(), Hooks.Errors.end());
-        return all;
-    }
-    /// The last file and reason noted.
-    std::pair<std::string, std::string> LastDetail() const
-    {
-        return Dialogs.Details.empty() ? std::pair<std::string, std::string> {}
-                                       : Dialogs.Details.back();
-    }
-};
 
 TEST(RefusalReason, WhatStandsAtAnInputsPathIsTold)
 {
