@@ -269,7 +269,9 @@ void TCliHost::DrawBar()
     state.Elapsed = Elapsed();
     state.InputBytes = FBytes;
     state.Step = FCaption;
-    const std::string line = "\r" + FormatProgressLine(state, TerminalColumns() - 1) + "\033[K";
+    std::string line(1, '\r');
+    line += FormatProgressLine(state, TerminalColumns() - 1);
+    line += "\033[K";
     std::fputs(line.c_str(), stderr);
     FBarShown = true;
 }

@@ -59,10 +59,16 @@ std::string InfoText(const std::string& file, const TFileInfo& in, const TTiffMe
 std::string InfoJson(const std::string& file, const TFileInfo& in, bool valid,
     const std::string& reason, const TTiffMetadata& metadata)
 {
-    const std::string resolution = metadata.Resolution
-        ? "[" + Number(metadata.Resolution->X) + "," + Number(metadata.Resolution->Y) + ","
-            + JsonString(ResolutionUnitName(metadata.Resolution->Unit)) + "]"
-        : std::string("null");
+    std::string resolution = "null";
+    if (metadata.Resolution) {
+        resolution.assign(1, '[');
+        resolution += Number(metadata.Resolution->X);
+        resolution += ',';
+        resolution += Number(metadata.Resolution->Y);
+        resolution += ',';
+        resolution += JsonString(ResolutionUnitName(metadata.Resolution->Unit));
+        resolution += ']';
+    }
     return "{\"file\":" + JsonString(file) + ",\"type\":" + JsonString(in.ImageTypeDesc)
         + ",\"file_size\":" + std::to_string(FileSizeOf(file))
         + ",\"width\":" + std::to_string(in.Width) + ",\"height\":" + std::to_string(in.Height)

@@ -68,8 +68,10 @@ std::string FormatProgressLine(const TProgressState& state, int columns)
     const double fraction = std::clamp(state.Fraction, 0.0, 1.0);
     const int percent = static_cast<int>(fraction * 100);
     const int filled = static_cast<int>(fraction * kBarCells);
-    std::string line = "[" + std::string(static_cast<size_t>(filled), '#')
-        + std::string(static_cast<size_t>(kBarCells - filled), '-') + "]";
+    std::string line(1, '[');
+    line.append(static_cast<size_t>(filled), '#');
+    line.append(static_cast<size_t>(kBarCells - filled), '-');
+    line += ']';
     char number[16];
     std::snprintf(number, sizeof number, " %3d%%", percent);
     line += number;
