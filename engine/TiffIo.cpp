@@ -103,7 +103,11 @@ tmsize_t WriteProc(thandle_t h, void* buffer, tmsize_t size)
         return 0;
     }
     const auto count = static_cast<size_t>(size);
-    if (!f.Pending.empty() && f.Pos != f.PendingAt + f.Pending.size()) {
+    // What would not follow the gathered bytes, or not fit beside them, sends them first: the
+    // buffer never grows past its size (a hundred tiles open hold a hundred of them).
+    if (!f.Pending.empty()
+        && (f.Pos != f.PendingAt + f.Pending.size()
+            || f.Pending.size() + count > kTiffWriteBuffer)) {
         if (!FlushPending(f)) {
             return 0;
         }
