@@ -451,13 +451,14 @@ bool TParallelStripEncoder::StartEncoding(
     s.StripCount = format.StripCount();
     const uint64_t stripBytes = uint64_t(s.StripRows) * s.LineBytes;
     const bool compressed = format.Compression != TTiffCompression::None;
-    // Batches feed the encoding threads; stored strips go out one by one, so that a split with
-    // a hundred tiles open holds a strip of each, not a batch.
-    s.BatchStrips = compressed ? static_cast<uint32_t>(std::clamp<uint64_t>(
+    const uint32_t wanted = compressed ? EncodingThreads(threads) : 0;
+    // Batches feed the encoding threads; without them strips go out one by one, so that a split
+    // with a hundred tiles open holds a strip of each, not a batch.
+    s.BatchStrips = wanted > 1 ? static_cast<uint32_t>(std::clamp<uint64_t>(
                         FBatchBytes / std::max<uint64_t>(stripBytes, 1), 1, s.StripCount))
                                : 1;
     s.BatchCount = s.StripCount / s.BatchStrips + (s.StripCount % s.BatchStrips != 0 ? 1 : 0);
-    const uint32_t workers = compressed ? std::min(EncodingThreads(threads), s.BatchCount) : 0;
+    const uint32_t workers = std::min(wanted, s.BatchCount);
     s.Inline = workers <= 1;
     const uint32_t codecs = compressed ? std::max<uint32_t>(workers, 1) : 0;
     for (uint32_t i = 0; i < codecs; ++i) {

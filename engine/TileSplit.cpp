@@ -99,6 +99,11 @@ TOutcome SplitImage(TRunContext& run, const TFileInfo& input, uint32_t tileWidth
     // The first tile is the largest: its TIFF kind holds for the whole grid.
     TOutputSpec spec = out;
     spec.Options.ForceBigTiff = false;
+    // A band keeps a tile of every column open: encoding threads and batches of each would
+    // multiply by the columns, so tiles side by side encode on this thread, a strip at a time.
+    if (columns > 1) {
+        spec.Options.Threads = 1;
+    }
 
     uint32_t inputLine = 0;
     for (uint32_t r = 1; r <= rows; ++r) {
