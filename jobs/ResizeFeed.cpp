@@ -12,6 +12,7 @@
 #include "engine/Formats.h"
 #include "engine/IoSeam.h"
 #include "engine/Repack.h"
+#include "jobs/WorkerThread.h"
 
 namespace {
 
@@ -118,15 +119,7 @@ bool TLineFeed::Open(const TFileInfo& input, std::vector<TFeedBand> bands)
 
 bool TLineFeed::Start()
 {
-    if (FThread.joinable()) {
-        return false;
-    }
-    try {
-        FThread = std::thread([this] { Run(); });
-    } catch (const std::system_error&) {
-        return false;
-    }
-    return true;
+    return StartStageThread(FThread, [this] { Run(); });
 }
 
 void TLineFeed::Stop()
@@ -141,9 +134,7 @@ void TLineFeed::Stop()
 
 void TLineFeed::Join()
 {
-    if (FThread.joinable()) {
-        FThread.join();
-    }
+    JoinStageThread(FThread);
 }
 
 void TLineFeed::Close()

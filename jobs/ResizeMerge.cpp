@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "engine/Repack.h"
+#include "jobs/WorkerThread.h"
 
 namespace {
 
@@ -83,15 +84,7 @@ bool TMergeWriter::Open(
 
 bool TMergeWriter::Start()
 {
-    if (FThread.joinable()) {
-        return false;
-    }
-    try {
-        FThread = std::thread([this] { Run(); });
-    } catch (const std::system_error&) {
-        return false;
-    }
-    return true;
+    return StartStageThread(FThread, [this] { Run(); });
 }
 
 void TMergeWriter::Stop()
@@ -106,9 +99,7 @@ void TMergeWriter::Stop()
 
 void TMergeWriter::Join()
 {
-    if (FThread.joinable()) {
-        FThread.join();
-    }
+    JoinStageThread(FThread);
 }
 
 bool TMergeWriter::Complete(uint32_t line) const

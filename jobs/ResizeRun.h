@@ -89,6 +89,9 @@ private:
     bool CommitPassOutput(TPassOutput& out);
     /// The current image is done with: deleted when it is one of the job's files.
     void DropIntermediate();
+    /// Ends a pass: its output takes its name when written, goes when the job was aborted; the
+    /// pass's threads stop and the image it read is dropped.
+    void EndPass(TResizePass& pass, TPassOutput& out, bool written);
     /// Deletes one of the job's own files: nothing happens for "", a missing file or the
     /// user's input, whatever name it hides behind.
     void DeleteJobFile(const std::string& path) const;

@@ -94,17 +94,10 @@ bool TResizeRun::TilingPass(const ResizePlan::TStep& step, bool exactPassDone)
             last ? JobText::ResizeStepFinal : JobText::ResizeStepMerge);
         const bool written = WaitForLines(pass, out) && !Engine.Abort;
         Jobs.HideProgress();
-        if (written) {
-            (void)CommitPassOutput(out);
-        }
+        EndPass(pass, out, written);
+    } else {
+        EndPass(pass, out, false);
     }
-    if (Engine.Abort) {
-        StopPass(pass, false);
-        out.Discard();
-    }
-    pass.End();
-    // The image just read is no longer needed, unless it is the user's own.
-    DropIntermediate();
     if (Engine.Abort) {
         return false;
     }
@@ -180,15 +173,7 @@ void TResizeRun::FinalPass(const ResizePlan::TStep& step)
         }
     }
     Jobs.HideProgress();
-    if (written) {
-        (void)CommitPassOutput(out);
-    }
-    if (Engine.Abort) {
-        StopPass(pass, false);
-        out.Discard();
-    }
-    pass.End();
-    DropIntermediate();
+    EndPass(pass, out, written);
     if (!Engine.Abort) {
         Engine.OutInfo = out.Output.Info();
         Engine.OutInfo.ScanLine = nullptr;
@@ -249,6 +234,20 @@ bool TResizeRun::OpenScratch(
     }
     Engine.Abort = true;
     return false;
+}
+
+void TResizeRun::EndPass(TResizePass& pass, TPassOutput& out, bool written)
+{
+    if (written) {
+        (void)CommitPassOutput(out);
+    }
+    if (Engine.Abort) {
+        StopPass(pass, false);
+        out.Discard();
+    }
+    pass.End();
+    // The image just read is no longer needed, unless it is the user's own.
+    DropIntermediate();
 }
 
 void TResizeRun::TileCycles(TResizePass& pass, const TPassOutput& out)
