@@ -147,7 +147,7 @@ std::string TImageInput::ErrorReason() const
 }
 
 bool TImageOutput::Open(const std::string& stem, uint32_t width, uint32_t height, uint8_t bits,
-    uint8_t inputChannels, const TOutputSpec& spec, const std::string& inputName, TRunContext& run)
+    uint8_t inputChannels, const TOutputSpec& setup, const std::string& inputName, TRunContext& run)
 {
     Discard();
     FFinished = false;
@@ -155,21 +155,21 @@ bool TImageOutput::Open(const std::string& stem, uint32_t width, uint32_t height
     FWriterError = 0;
     FOpenFailure.clear();
     FInfo = TFileInfo {};
-    FInfo.ImageType = spec.Type;
+    FInfo.ImageType = setup.Type;
     FInfo.Width = width;
     FInfo.Height = height;
-    const TFormat* format = FormatOf(spec.Type);
+    const TFormat* format = FormatOf(setup.Type);
     if (!format) {
         return false;
     }
-    FInfo.Channels = OutputChannelsOf(*format, inputChannels, spec.Options);
+    FInfo.Channels = OutputChannelsOf(*format, inputChannels, setup.Options);
     FInfo.IsLsb = format->OutIsLsb;
     FInfo.Bits = bits;
     FInfo.BytesPerPixel = static_cast<uint8_t>(FInfo.Channels * (bits == 16 ? 2 : 1));
     const uint64_t pixelBytes = uint64_t { width } * height * FInfo.BytesPerPixel;
-    FLarge = UsesLargeLayout(*format, width, height, FInfo.BytesPerPixel, spec.Options);
-    const std::string fullName = !spec.ExactName.empty()
-        ? spec.ExactName
+    FLarge = UsesLargeLayout(*format, width, height, FInfo.BytesPerPixel, setup.Options);
+    const std::string fullName = !setup.ExactName.empty()
+        ? setup.ExactName
         : stem + (FLarge ? format->LargeExtension : format->Extension);
 
     // The same file may hide behind another spelling of its path (relative parts, links).
@@ -242,16 +242,16 @@ bool TImageOutput::Open(const std::string& stem, uint32_t width, uint32_t height
     FInfo.ScanLine = FBuffer.data();
 
     if (format->OptionsProblem) {
-        if (const char* problem = format->OptionsProblem(spec.Options, bits, lineSize)) {
+        if (const char* problem = format->OptionsProblem(setup.Options, bits, lineSize)) {
             run.Dialogs.NoteDetail(fullName, problem);
             run.Dialogs.ShowMessage(EngineText::WriteToFileError);
             return false;
         }
     }
-    TWriteOptions options = spec.Options;
+    TWriteOptions options = setup.Options;
     options.ForceBigTiff = FLarge;
     FWriter = format->MakeWriter();
-    if (!FGuard.Create(fullName, replace, spec.Durable)
+    if (!FGuard.Create(fullName, replace, setup.Durable)
         || !FWriter->Open(FGuard.Fd(), FInfo, options)) {
         const int code = Error();
         FWriter.reset();

@@ -73,7 +73,7 @@ public:
     TImageOutput(const TImageOutput&) = delete;
     TImageOutput& operator=(const TImageOutput&) = delete;
 
-    /// Describes an output of spec.Type, width x height at bits per sample from an input of
+    /// Describes an output of setup.Type, width x height at bits per sample from an input of
     /// inputChannels (a TIFF keeps alpha only when asked), completes stem to
     /// its name (Info().FileName, set once known), and checks, in order: that it is not
     /// inputName, that an existing file of that name may be replaced (the question to the
@@ -81,7 +81,7 @@ public:
     /// the size limits; then allocates the line buffer and creates the temporary and the
     /// writer. Shows its own messages; false when refused or failed (nothing is left then).
     [[nodiscard]] bool Open(const std::string& stem, uint32_t width, uint32_t height, uint8_t bits,
-        uint8_t inputChannels, const TOutputSpec& spec, const std::string& inputName,
+        uint8_t inputChannels, const TOutputSpec& setup, const std::string& inputName,
         TRunContext& run);
     /// The description: FileName complete, ScanLine the line buffer while open.
     TFileInfo& Info() { return FInfo; }

@@ -79,25 +79,25 @@ TPyramidTiffWriter::~TPyramidTiffWriter()
     Discard();
 }
 
-bool TPyramidTiffWriter::Open(const std::string& path, const TPyramidTiffSpec& spec)
+bool TPyramidTiffWriter::Open(const std::string& path, const TPyramidTiffSpec& setup)
 {
     Discard();
     SilenceTiffLibrary();
-    if (spec.Pages.empty() || spec.TileSize == 0 || spec.TileSize % 16 != 0) {
+    if (setup.Pages.empty() || setup.TileSize == 0 || setup.TileSize % 16 != 0) {
         return false;
     }
-    FSpec = spec;
+    FSpec = setup;
     FFd = IoSeam().Open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (FFd < 0) {
         return false;
     }
     FState = std::make_unique<TTiffFd>();
-    FTif = OpenTiffWrite(FFd, path, spec.BigTiff, *FState);
+    FTif = OpenTiffWrite(FFd, path, setup.BigTiff, *FState);
     if (!FTif) {
         Discard();
         return false;
     }
-    if (spec.Pages.size() > 1) {
+    if (setup.Pages.size() > 1) {
         FSpool = OpenSpool(DirectoryOf(path));
         if (FSpool < 0) {
             Discard();
@@ -105,10 +105,10 @@ bool TPyramidTiffWriter::Open(const std::string& path, const TPyramidTiffSpec& s
         }
     }
     FSpoolEnd = 0;
-    FSpooled.assign(spec.Pages.size(), {});
-    for (size_t p = 1; p < spec.Pages.size(); ++p) {
-        FSpooled[p].resize(size_t(TilesAcross(spec.Pages[p].Width, spec.TileSize))
-            * TilesAcross(spec.Pages[p].Height, spec.TileSize));
+    FSpooled.assign(setup.Pages.size(), {});
+    for (size_t p = 1; p < setup.Pages.size(); ++p) {
+        FSpooled[p].resize(size_t(TilesAcross(setup.Pages[p].Width, setup.TileSize))
+            * TilesAcross(setup.Pages[p].Height, setup.TileSize));
     }
     if (!StartPage(0)) {
         Discard();

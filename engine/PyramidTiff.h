@@ -41,7 +41,7 @@ public:
 
     /// Creates (or truncates) path and the spool beside it. False when either cannot be made;
     /// path may then remain for the caller to delete.
-    [[nodiscard]] bool Open(const std::string& path, const TPyramidTiffSpec& spec);
+    [[nodiscard]] bool Open(const std::string& path, const TPyramidTiffSpec& setup);
     /// Stores the encoded tile at (column, row) of page (0 = full resolution): the bytes of a
     /// whole tile of TileSize x TileSize, padded past the image's edges. False on a write
     /// failure or a tile outside the page.

@@ -83,18 +83,18 @@ TEngineDialogs& TTavmor::UserDialogs()
 
 TOutputSpec TTavmor::OutputSpec() const
 {
-    TOutputSpec spec;
-    spec.Type = OutInfo.ImageType;
-    spec.Options = Options;
+    TOutputSpec setup;
+    setup.Type = OutInfo.ImageType;
+    setup.Options = Options;
     if (Lzw) {
-        spec.Options.Compression = TCompression::Lzw;
+        setup.Options.Compression = TCompression::Lzw;
     }
-    spec.Options.ForceBigTiff = ForceBigTiff;
-    spec.Durable = !ScratchOutputs;
+    setup.Options.ForceBigTiff = ForceBigTiff;
+    setup.Durable = !ScratchOutputs;
     if (!ScratchOutputs) {
-        spec.ExactName = ExactOutputName;
+        setup.ExactName = ExactOutputName;
     }
-    return spec;
+    return setup;
 }
 
 TRunContext TTavmor::RunContext()

@@ -97,12 +97,12 @@ TOutcome SplitImage(TRunContext& run, const TFileInfo& input, uint32_t tileWidth
     run.Events.FireShowProgress(static_cast<int32_t>(imageHeight), caption);
     TScopeExit hideProgress([&run] { run.Events.FireHideProgress(); });
     // The first tile is the largest: its TIFF kind holds for the whole grid.
-    TOutputSpec spec = out;
-    spec.Options.ForceBigTiff = false;
+    TOutputSpec setup = out;
+    setup.Options.ForceBigTiff = false;
     // A band keeps a tile of every column open: encoding threads and batches of each would
     // multiply by the columns, so tiles side by side encode on this thread, a strip at a time.
     if (columns > 1) {
-        spec.Options.Threads = 1;
+        setup.Options.Threads = 1;
     }
 
     uint32_t inputLine = 0;
@@ -116,7 +116,7 @@ TOutcome SplitImage(TRunContext& run, const TFileInfo& input, uint32_t tileWidth
             const uint32_t width = PartSize(c, columns, tileWidth, imageWidth);
             const std::string name = TileFileName(stem, width, bandHeight, c, r);
             auto tile = std::make_unique<TImageOutput>();
-            if (!tile->Open(name, width, bandHeight, input.Bits, input.Channels, spec,
+            if (!tile->Open(name, width, bandHeight, input.Bits, input.Channels, setup,
                     input.FileName, run)) {
                 const std::string shown =
                     tile->Info().FileName.empty() ? name : tile->Info().FileName;
@@ -124,7 +124,7 @@ TOutcome SplitImage(TRunContext& run, const TFileInfo& input, uint32_t tileWidth
                 return run.Fail(EngineText::CantCreateFile + shown);
             }
             if (r == 1 && c == 1 && tile->LargeLayout()) {
-                spec.Options.ForceBigTiff = true;
+                setup.Options.ForceBigTiff = true;
             }
             band.push_back(std::move(tile));
         }

@@ -124,28 +124,28 @@ TOutcome MakePyramid(TJobs& jobs, const TPyramidOptions& options, std::string& w
     }
 
     TTileCodecOptions codec;
-    TPyramidLayoutSpec spec;
-    spec.Kind = options.Layout;
-    spec.Width = in.Width;
-    spec.Height = in.Height;
-    spec.TileSize = options.TileSize != 0 ? options.TileSize : DefaultTileSize(options.Layout);
-    spec.Overlap = options.Layout == TPyramidLayoutKind::Dzi ? options.Overlap : 0;
-    spec.Name = options.Name.empty() ? BaseNameOf(in.FileName) : options.Name;
-    spec.IiifId = options.IiifId;
-    if (!CodecOf(options, codec, spec.Extension)) {
+    TPyramidLayoutSpec setup;
+    setup.Kind = options.Layout;
+    setup.Width = in.Width;
+    setup.Height = in.Height;
+    setup.TileSize = options.TileSize != 0 ? options.TileSize : DefaultTileSize(options.Layout);
+    setup.Overlap = options.Layout == TPyramidLayoutKind::Dzi ? options.Overlap : 0;
+    setup.Name = options.Name.empty() ? BaseNameOf(in.FileName) : options.Name;
+    setup.IiifId = options.IiifId;
+    if (!CodecOf(options, codec, setup.Extension)) {
         jobs.ShowError(PyramidText::TiffSuffix);
         return TOutcome::Failed;
     }
-    if (options.Layout == TPyramidLayoutKind::Tiff && spec.TileSize % 16 != 0) {
+    if (options.Layout == TPyramidLayoutKind::Tiff && setup.TileSize % 16 != 0) {
         jobs.ShowError(PyramidText::TiffTileSize);
         return TOutcome::Failed;
     }
-    if (spec.Overlap >= spec.TileSize) {
+    if (setup.Overlap >= setup.TileSize) {
         jobs.ShowError(PyramidText::OverlapTooLarge);
         return TOutcome::Failed;
     }
-    if (spec.Name.empty() || spec.Name.find('/') != std::string::npos || spec.Name == "."
-        || spec.Name == "..") {
+    if (setup.Name.empty() || setup.Name.find('/') != std::string::npos || setup.Name == "."
+        || setup.Name == "..") {
         jobs.ShowError(PyramidText::BadName);
         return TOutcome::Failed;
     }
@@ -156,9 +156,9 @@ TOutcome MakePyramid(TJobs& jobs, const TPyramidOptions& options, std::string& w
     rows.Flatten = codec.Codec == TTileCodec::Jpeg;
     rows.Background = options.Background;
     const uint8_t channels = EightBitChannels(rows);
-    spec.BigTiff = options.Layout == TPyramidLayoutKind::Tiff
+    setup.BigTiff = options.Layout == TPyramidLayoutKind::Tiff
         && NeedsBigTiff(PyramidBytes(in.Width, in.Height, channels), false);
-    const TPyramidLayout layout(spec);
+    const TPyramidLayout layout(setup);
 
     // An existing output is replaced only when the user agrees, and never when the input is it
     // or lies inside it.
@@ -202,10 +202,10 @@ TOutcome MakePyramid(TJobs& jobs, const TPyramidOptions& options, std::string& w
         for (const TPyramidLevel& level : layout.Levels()) {
             pages.Pages.push_back({ level.Width, level.Height });
         }
-        pages.TileSize = spec.TileSize;
+        pages.TileSize = setup.TileSize;
         pages.Channels = channels;
         pages.Codec = codec.Codec;
-        pages.BigTiff = spec.BigTiff;
+        pages.BigTiff = setup.BigTiff;
         if (codec.Codec == TTileCodec::Jpeg && !JpegTables(codec.Quality, pages.JpegTables)) {
             jobs.ShowError(PyramidText::TileEncodingError);
             return TOutcome::Failed;

@@ -46,40 +46,40 @@ std::string JsonQuoted(const std::string& text)
     return out + "\"";
 }
 
-TPyramidLayout::TPyramidLayout(const TPyramidLayoutSpec& spec)
-    : FSpec(spec)
+TPyramidLayout::TPyramidLayout(const TPyramidLayoutSpec& setup)
+    : FSpec(setup)
 {
-    const uint32_t tile = std::max<uint32_t>(spec.TileSize, 1);
+    const uint32_t tile = std::max<uint32_t>(setup.TileSize, 1);
     FSpec.TileSize = tile;
-    if (spec.Kind != TPyramidLayoutKind::Dzi) {
+    if (setup.Kind != TPyramidLayoutKind::Dzi) {
         FSpec.Overlap = 0;
     }
-    const uint32_t toOnePixel = HalvingsToOnePixel(spec.Width, spec.Height);
+    const uint32_t toOnePixel = HalvingsToOnePixel(setup.Width, setup.Height);
     while (FOneTileLevel < toOnePixel
-        && (LevelSide(spec.Width, FOneTileLevel) > tile
-            || LevelSide(spec.Height, FOneTileLevel) > tile)) {
+        && (LevelSide(setup.Width, FOneTileLevel) > tile
+            || LevelSide(setup.Height, FOneTileLevel) > tile)) {
         ++FOneTileLevel;
     }
-    const uint32_t last = spec.Kind == TPyramidLayoutKind::Tiff ? FOneTileLevel : toOnePixel;
+    const uint32_t last = setup.Kind == TPyramidLayoutKind::Tiff ? FOneTileLevel : toOnePixel;
     for (uint32_t k = 0; k <= last; ++k) {
         TPyramidLevel level;
         level.Reduction = k;
-        level.Width = LevelSide(spec.Width, k);
-        level.Height = LevelSide(spec.Height, k);
+        level.Width = LevelSide(setup.Width, k);
+        level.Height = LevelSide(setup.Height, k);
         level.Columns = { level.Width, tile, FSpec.Overlap };
         level.Rows = { level.Height, tile, FSpec.Overlap };
-        level.Padded = spec.Kind == TPyramidLayoutKind::Tiff;
+        level.Padded = setup.Kind == TPyramidLayoutKind::Tiff;
         FLevels.push_back(level);
     }
-    switch (spec.Kind) {
+    switch (setup.Kind) {
     case TPyramidLayoutKind::Dzi:
-        FEntries = { spec.Name + "_files", spec.Name + ".dzi" };
+        FEntries = { setup.Name + "_files", setup.Name + ".dzi" };
         break;
     case TPyramidLayoutKind::Iiif:
-        FEntries = { spec.Name };
+        FEntries = { setup.Name };
         break;
     case TPyramidLayoutKind::Tiff:
-        FEntries = { spec.Name + (spec.BigTiff ? ".big.tif" : ".tif") };
+        FEntries = { setup.Name + (setup.BigTiff ? ".big.tif" : ".tif") };
         break;
     }
 }

@@ -50,9 +50,9 @@ struct TPyramidLayoutSpec {
 /// and use '/' between their parts.
 class TPyramidLayout {
 public:
-    explicit TPyramidLayout(const TPyramidLayoutSpec& spec);
+    explicit TPyramidLayout(const TPyramidLayoutSpec& setup);
 
-    const TPyramidLayoutSpec& Spec() const { return FSpec; }
+    const TPyramidLayoutSpec& Setup() const { return FSpec; }
     /// The levels written, level[i].Reduction == i: down to 1 x 1 for Deep Zoom and IIIF, down to
     /// the first level that fits in one tile for TIFF.
     const std::vector<TPyramidLevel>& Levels() const { return FLevels; }

@@ -22,14 +22,14 @@ unsigned ThreadsPerTile(size_t columns)
 /// for all of them. False when the tile cannot be resized.
 bool NeededLines(const TRowResizeSpec& tile, std::vector<uint8_t>& needed)
 {
-    TRowResizeSpec spec = tile;
-    spec.Threads = 1;
+    TRowResizeSpec setup = tile;
+    setup.Threads = 1;
     TRowResampler probe;
-    if (!probe.Open(spec, [](int32_t, const uint8_t*) { return true; })) {
+    if (!probe.Open(setup, [](int32_t, const uint8_t*) { return true; })) {
         return false;
     }
-    needed.assign(size_t(spec.Height), 0);
-    for (int32_t y = 0; y < spec.Height; ++y) {
+    needed.assign(size_t(setup.Height), 0);
+    for (int32_t y = 0; y < setup.Height; ++y) {
         needed[size_t(y)] = probe.RowNeeded(y) ? 1 : 0;
     }
     return true;
@@ -97,15 +97,15 @@ bool TResizePass::OpenInput()
     std::vector<TFeedBand> bands;
     try {
         for (const TBand& band : FBands) {
-            TRowResizeSpec spec;
+            TRowResizeSpec setup;
             if (!TileResizeSpec(int32_t(FColumns.front().Width), int32_t(band.Height), FFormat,
-                    FDivider, FFast, 1, spec)) {
+                    FDivider, FFast, 1, setup)) {
                 return false;
             }
             TFeedBand feed;
             feed.Top = band.Top;
             feed.Takers = uint32_t(FColumns.size());
-            if (!NeededLines(spec, feed.Needed)) {
+            if (!NeededLines(setup, feed.Needed)) {
                 return false;
             }
             bands.push_back(std::move(feed));

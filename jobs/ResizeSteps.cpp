@@ -202,14 +202,14 @@ bool TResizeRun::OpenJobOutput(
 {
     Jobs.SetOutputOptions(Request.Output, Saved.FileName);
     Engine.ScratchOutputs = false;
-    const TOutputSpec spec = Engine.OutputSpec();
-    const TFormat* format = FormatOf(spec.Type);
+    const TOutputSpec setup = Engine.OutputSpec();
+    const TFormat* format = FormatOf(setup.Type);
     TRunContext run = Engine.RunContext();
     // The resized image has three samples per pixel, as the intermediate it comes from. A
     // refusal shows its own message.
     if (!format
         || !out.Output.Open(ResizeNames::OutputStemFor(OutFolder, image, *format, width, height),
-            width, height, bits, 3, spec, image, run)) {
+            width, height, bits, 3, setup, image, run)) {
         Engine.Abort = true;
         return false;
     }

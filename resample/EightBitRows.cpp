@@ -27,12 +27,12 @@ template <typename TSample> inline uint8_t Sample8(const TSample* s, size_t i)
 }
 
 template <typename TSample>
-void Convert(const TEightBitRowSpec& spec, const TSample* source, uint32_t width, uint8_t* target)
+void Convert(const TEightBitRowSpec& setup, const TSample* source, uint32_t width, uint8_t* target)
 {
-    if (spec.Channels == 4 && spec.Flatten) {
-        const uint32_t r = spec.Background[0];
-        const uint32_t g = spec.Background[1];
-        const uint32_t b = spec.Background[2];
+    if (setup.Channels == 4 && setup.Flatten) {
+        const uint32_t r = setup.Background[0];
+        const uint32_t g = setup.Background[1];
+        const uint32_t b = setup.Background[2];
         for (uint32_t x = 0; x < width; ++x) {
             const TSample* s = source + size_t(x) * 4;
             uint8_t* t = target + size_t(x) * 3;
@@ -43,7 +43,7 @@ void Convert(const TEightBitRowSpec& spec, const TSample* source, uint32_t width
         }
         return;
     }
-    const size_t count = size_t(width) * spec.Channels;
+    const size_t count = size_t(width) * setup.Channels;
     if constexpr (sizeof(TSample) == 1) {
         std::memcpy(target, source, count);
     } else {
@@ -55,17 +55,17 @@ void Convert(const TEightBitRowSpec& spec, const TSample* source, uint32_t width
 
 } // namespace
 
-uint8_t EightBitChannels(const TEightBitRowSpec& spec)
+uint8_t EightBitChannels(const TEightBitRowSpec& setup)
 {
-    return spec.Channels == 4 && !spec.Flatten ? 4 : 3;
+    return setup.Channels == 4 && !setup.Flatten ? 4 : 3;
 }
 
 void ToEightBitRow(
-    const TEightBitRowSpec& spec, const uint8_t* source, uint32_t width, uint8_t* target)
+    const TEightBitRowSpec& setup, const uint8_t* source, uint32_t width, uint8_t* target)
 {
-    if (spec.Bits == 16) {
-        Convert(spec, reinterpret_cast<const uint16_t*>(source), width, target);
+    if (setup.Bits == 16) {
+        Convert(setup, reinterpret_cast<const uint16_t*>(source), width, target);
     } else {
-        Convert(spec, source, width, target);
+        Convert(setup, source, width, target);
     }
 }

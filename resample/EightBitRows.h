@@ -14,12 +14,12 @@ struct TEightBitRowSpec {
 };
 
 /// Samples per pixel of the rows ToEightBitRow writes: 4 for RGBA kept, else 3.
-uint8_t EightBitChannels(const TEightBitRowSpec& spec);
+uint8_t EightBitChannels(const TEightBitRowSpec& setup);
 
-/// Converts one row of width pixels from source (laid out as spec says) into target (width x
+/// Converts one row of width pixels from source (laid out as setup says) into target (width x
 /// EightBitChannels bytes). A 16-bit sample v becomes v / 257 rounded to the nearest integer
 /// (a tie cannot occur: 257 is odd); a flattened pixel is (c * a + b * (255 - a)) / 255 from
 /// the 8-bit colour c, alpha a and background b, rounded the same way (255 is odd too). Any
 /// thread; source and target must not overlap.
 void ToEightBitRow(
-    const TEightBitRowSpec& spec, const uint8_t* source, uint32_t width, uint8_t* target);
+    const TEightBitRowSpec& setup, const uint8_t* source, uint32_t width, uint8_t* target);

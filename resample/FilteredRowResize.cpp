@@ -50,7 +50,7 @@ template <typename TVector> int64_t BytesOf(const TVector& v)
 // the wait always ends.
 template <typename TSample> class TFilteredRows final : public TRowResampler::TImpl {
 public:
-    TFilteredRows(const TRowResizeSpec& spec, TRowSink sink);
+    TFilteredRows(const TRowResizeSpec& setup, TRowSink sink);
     ~TFilteredRows() override { Stop(); }
 
     bool RowNeeded(int32_t y) const override { return FNeeded[size_t(y)] != 0; }
@@ -106,28 +106,28 @@ private:
 };
 
 template <typename TSample>
-TFilteredRows<TSample>::TFilteredRows(const TRowResizeSpec& spec, TRowSink sink)
-    : TImpl(spec, std::move(sink))
+TFilteredRows<TSample>::TFilteredRows(const TRowResizeSpec& setup, TRowSink sink)
+    : TImpl(setup, std::move(sink))
     , FKernels(SelectedKernels())
 {
     TRoundToNearestScope rounding;
     TFilterKernel kernel = LanczosKernel;
     float radius = 3.0f;
-    FilterOf(spec.Filter, kernel, radius);
-    const TMappingTable columns = BuildClusters(spec.NewWidth, spec.Width, kernel, radius);
-    const TMappingTable rows = BuildClusters(spec.NewHeight, spec.Height, kernel, radius);
+    FilterOf(setup.Filter, kernel, radius);
+    const TMappingTable columns = BuildClusters(setup.NewWidth, setup.Width, kernel, radius);
+    const TMappingTable rows = BuildClusters(setup.NewHeight, setup.Height, kernel, radius);
     int32_t highX = 0;
     ClusterRange(columns, FLowX, highX);
     FColumns = FlattenColumns(columns, FLowX);
     FTaps = FlattenRows(rows);
     FLineCount = size_t(highX - FLowX + 1) * kLineChannels;
-    FOutCount = size_t(spec.NewWidth) * kLineChannels;
-    FRowSamples = size_t(spec.Width) * kLineChannels;
+    FOutCount = size_t(setup.NewWidth) * kLineChannels;
+    FRowSamples = size_t(setup.Width) * kLineChannels;
 
     const size_t count = rows.size();
     FFirstNeeded.resize(count);
     FLastNeeded.resize(count);
-    FNeeded.assign(size_t(spec.Height), 0);
+    FNeeded.assign(size_t(setup.Height), 0);
     size_t maxTaps = 0;
     for (size_t y = 0; y < count; ++y) {
         int32_t low = rows[y].front().Pos, high = low;
@@ -146,13 +146,13 @@ TFilteredRows<TSample>::TFilteredRows(const TRowResizeSpec& spec, TRowSink sink)
     // One thread holds the rows of one destination row. More threads hold those of twice as
     // many rows as threads, so that the pushing thread can bring rows in while the others
     // compute.
-    const unsigned threads = RowThreadCount(spec.Threads, spec.NewHeight);
+    const unsigned threads = RowThreadCount(setup.Threads, setup.NewHeight);
     const int32_t inWork = threads == 1 ? 1 : int32_t(2 * threads);
     for (size_t y = 0; y < count; ++y) {
         const size_t last = std::min(count - 1, y + size_t(inWork) - 1);
         FCapacity = std::max(FCapacity, FLastNeeded[last] - FFirstNeeded[y] + 1);
     }
-    FCapacity = std::min(FCapacity, spec.Height);
+    FCapacity = std::min(FCapacity, setup.Height);
     FOutSlots = inWork;
 
     FRing.resize(size_t(FCapacity) * FRowSamples);
@@ -183,14 +183,14 @@ TFilteredRows<TSample>::TFilteredRows(const TRowResizeSpec& spec, TRowSink sink)
 
 template <typename TSample> bool TFilteredRows<TSample>::SlotFree(int32_t y) const
 {
-    if (FHandedOn >= Spec.NewHeight)
+    if (FHandedOn >= Setup.NewHeight)
         return true;
     return y < FFirstNeeded[size_t(FHandedOn)] + FCapacity;
 }
 
 template <typename TSample> bool TFilteredRows<TSample>::Claimable(int32_t y) const
 {
-    return y < Spec.NewHeight && FLastNeeded[size_t(y)] < FPushed && y < FHandedOn + FOutSlots;
+    return y < Setup.NewHeight && FLastNeeded[size_t(y)] < FPushed && y < FHandedOn + FOutSlots;
 }
 
 template <typename TSample> void TFilteredRows<TSample>::Compute(int32_t y, TScratch& scratch)
@@ -202,7 +202,7 @@ template <typename TSample> void TFilteredRows<TSample>::Compute(int32_t y, TScr
         scratch.Rows[k] = RingRow(FTaps.Pos[first + k]) + offset;
     RunVertical(FKernels, scratch.Rows.data(), FTaps.Weight.data() + first, count, FLineCount,
         scratch.Line.data());
-    FKernels.Horizontal(scratch.Line.data(), FColumns, Spec.NewWidth, scratch.Out.data());
+    FKernels.Horizontal(scratch.Line.data(), FColumns, Setup.NewWidth, scratch.Out.data());
     RunStoreRow(
         FKernels, scratch.Out.data(), FOutCount, FOut.data() + size_t(y % FOutSlots) * FOutCount);
 }
@@ -238,7 +238,7 @@ template <typename TSample> void TFilteredRows<TSample>::Helper(size_t index)
 
 template <typename TSample> void TFilteredRows<TSample>::HandOn(std::unique_lock<std::mutex>& lock)
 {
-    while (FHandedOn < Spec.NewHeight && FDone[size_t(FHandedOn % FOutSlots)]) {
+    while (FHandedOn < Setup.NewHeight && FDone[size_t(FHandedOn % FOutSlots)]) {
         const int32_t y = FHandedOn;
         const TSample* row = FOut.data() + size_t(y % FOutSlots) * FOutCount;
         lock.unlock();
@@ -291,14 +291,14 @@ template <typename TSample> void TFilteredRows<TSample>::Take(int32_t y, const u
         std::memcpy(Slot(y), row, FRowSamples * sizeof(TSample));
     std::unique_lock<std::mutex> lock(FLock);
     FPushed = y + 1;
-    if (FHandedOn < Spec.NewHeight) {
+    if (FHandedOn < Setup.NewHeight) {
         const int32_t oldest = std::min(FFirstNeeded[size_t(FHandedOn)], FPushed);
         Peak.SourceRows = std::max(Peak.SourceRows, std::min(FPushed - oldest, FCapacity));
     }
     WakeHelper();
     HandOn(lock);
-    if (y == Spec.Height - 1)
-        Work(lock, [&] { return FHandedOn == Spec.NewHeight; });
+    if (y == Setup.Height - 1)
+        Work(lock, [&] { return FHandedOn == Setup.NewHeight; });
 }
 
 template <typename TSample> void TFilteredRows<TSample>::Stop()
@@ -315,9 +315,9 @@ template <typename TSample> void TFilteredRows<TSample>::Stop()
 
 } // namespace
 
-std::unique_ptr<TRowResampler::TImpl> MakeFilteredRows(const TRowResizeSpec& spec, TRowSink sink)
+std::unique_ptr<TRowResampler::TImpl> MakeFilteredRows(const TRowResizeSpec& setup, TRowSink sink)
 {
-    if (GetFormatInfo(spec.Format)->BytesPerPixel == 6)
-        return std::make_unique<TFilteredRows<uint16_t>>(spec, std::move(sink));
-    return std::make_unique<TFilteredRows<uint8_t>>(spec, std::move(sink));
+    if (GetFormatInfo(setup.Format)->BytesPerPixel == 6)
+        return std::make_unique<TFilteredRows<uint16_t>>(setup, std::move(sink));
+    return std::make_unique<TFilteredRows<uint8_t>>(setup, std::move(sink));
 }

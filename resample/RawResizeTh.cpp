@@ -133,13 +133,13 @@ void TRawResize::ResizeTile()
 
 void TRawResize::ResizeRows()
 {
-    TRowResizeSpec spec;
-    if (!TileResizeSpec(FWidth, FHeight, FFormat, Divider, FastMethod, Threads, spec))
+    TRowResizeSpec setup;
+    if (!TileResizeSpec(FWidth, FHeight, FFormat, Divider, FastMethod, Threads, setup))
         throw EImageError(ResampleText::BadDivider);
-    NewWidth = spec.NewWidth;
-    NewHeight = spec.NewHeight;
+    NewWidth = setup.NewWidth;
+    NewHeight = setup.NewHeight;
     TRowResampler resampler;
-    const bool done = resampler.Open(spec, FSink) && resampler.Run(FSource);
+    const bool done = resampler.Open(setup, FSink) && resampler.Run(FSource);
     Peak = resampler.Peak();
     if (!done)
         throw EImageError(resampler.ErrorText());
@@ -189,7 +189,7 @@ void TRawResize::ResizeFile(bool wholeTile)
         return;
     }
 
-    const TRowResizeSpec spec { int32_t(width), int32_t(height), newWidth, newHeight, format,
+    const TRowResizeSpec setup { int32_t(width), int32_t(height), newWidth, newHeight, format,
         FastMethod ? rfNearest : rfLanczos, Threads };
     TRawRowReader reader;
     TRawRowWriter writer;
@@ -203,7 +203,7 @@ void TRawResize::ResizeFile(bool wholeTile)
         return writer.WriteRow(out, resampler.DestinationRowBytes());
     };
     const auto source = [&](int32_t y, uint8_t* in) { return reader.ReadRow(y, in); };
-    const bool done = resampler.Open(spec, sink) && resampler.Run(source);
+    const bool done = resampler.Open(setup, sink) && resampler.Run(source);
     Peak = resampler.Peak();
     // The reader's or writer's own text says more than the resampler's report of the refusal.
     if (!done)

@@ -22,8 +22,8 @@ int64_t RowBytes(int32_t width, TImageFormat format)
 // A tile whose size does not change goes through as it is, as ScaleImage leaves it.
 class TPassThroughRows final : public TRowResampler::TImpl {
 public:
-    TPassThroughRows(const TRowResizeSpec& spec, TRowSink sink)
-        : TImpl(spec, std::move(sink))
+    TPassThroughRows(const TRowResizeSpec& setup, TRowSink sink)
+        : TImpl(setup, std::move(sink))
     {
     }
     bool RowNeeded(int32_t) const override { return true; }
@@ -46,14 +46,14 @@ private:
 // source row of destination row y is (y × yStep) >> 16, and no source row is kept.
 template <int32_t BytesPerPixel> class TNearestRows final : public TRowResampler::TImpl {
 public:
-    TNearestRows(const TRowResizeSpec& spec, TRowSink sink)
-        : TImpl(spec, std::move(sink))
+    TNearestRows(const TRowResizeSpec& setup, TRowSink sink)
+        : TImpl(setup, std::move(sink))
         // 64-bit steps and sums: sides up to 2^31 − 1 pixels.
-        , FYStep((int64_t(spec.Height) << 16) / spec.NewHeight)
-        , FSourceByte(size_t(spec.NewWidth))
+        , FYStep((int64_t(setup.Height) << 16) / setup.NewHeight)
+        , FSourceByte(size_t(setup.NewWidth))
         , FRow(size_t(DestinationRowBytes))
     {
-        const int64_t xStep = (int64_t(spec.Width) << 16) / spec.NewWidth;
+        const int64_t xStep = (int64_t(setup.Width) << 16) / setup.NewWidth;
         int64_t sumX = 0;
         for (int64_t& b : FSourceByte) {
             b = (sumX >> 16) * BytesPerPixel;
@@ -69,7 +69,7 @@ public:
             return y == 0;
         // The first destination row at or after source row y, and whether it takes row y.
         const int64_t first = ((int64_t(y) << 16) + FYStep - 1) / FYStep;
-        return first < Spec.NewHeight && SourceRowOf(first) == y;
+        return first < Setup.NewHeight && SourceRowOf(first) == y;
     }
 
     uint8_t* Slot(int32_t) override
@@ -85,7 +85,7 @@ public:
     void Take(int32_t y, const uint8_t* row) override
     {
         bool drawn = false;
-        while (Delivered < Spec.NewHeight && SourceRowOf(Delivered) == y) {
+        while (Delivered < Setup.NewHeight && SourceRowOf(Delivered) == y) {
             if (!drawn) {
                 for (size_t x = 0; x < FSourceByte.size(); ++x)
                     std::memcpy(
@@ -105,17 +105,17 @@ private:
     std::vector<uint8_t> FStaging; // only when a source fills the rows (Run)
 };
 
-bool ValidSpec(const TRowResizeSpec& spec)
+bool ValidSpec(const TRowResizeSpec& setup)
 {
-    return spec.Width > 0 && spec.Height > 0 && spec.NewWidth > 0 && spec.NewHeight > 0;
+    return setup.Width > 0 && setup.Height > 0 && setup.NewWidth > 0 && setup.NewHeight > 0;
 }
 
 } // namespace
 
-TRowResampler::TImpl::TImpl(const TRowResizeSpec& spec, TRowSink sink)
-    : Spec(spec)
-    , SourceRowBytes(RowBytes(spec.Width, spec.Format))
-    , DestinationRowBytes(RowBytes(spec.NewWidth, spec.Format))
+TRowResampler::TImpl::TImpl(const TRowResizeSpec& setup, TRowSink sink)
+    : Setup(setup)
+    , SourceRowBytes(RowBytes(setup.Width, setup.Format))
+    , DestinationRowBytes(RowBytes(setup.NewWidth, setup.Format))
     , FSink(std::move(sink))
 {
 }
@@ -151,7 +151,7 @@ int32_t DividedSide(uint32_t side, long double divider)
 }
 
 bool TileResizeSpec(int32_t width, int32_t height, TImageFormat format, long double divider,
-    bool fast, unsigned threads, TRowResizeSpec& spec)
+    bool fast, unsigned threads, TRowResizeSpec& setup)
 {
     if (width <= 0 || height <= 0 || !GetFormatInfo(format))
         return false;
@@ -159,7 +159,7 @@ bool TileResizeSpec(int32_t width, int32_t height, TImageFormat format, long dou
     const int32_t newHeight = DividedSide(uint32_t(height), divider);
     if (newWidth == 0 || newHeight == 0)
         return false;
-    spec = { width, height, newWidth, newHeight, format, fast ? rfNearest : rfLanczos, threads };
+    setup = { width, height, newWidth, newHeight, format, fast ? rfNearest : rfLanczos, threads };
     return true;
 }
 
@@ -170,28 +170,28 @@ TRowResampler::~TRowResampler()
     Close();
 }
 
-bool TRowResampler::Open(const TRowResizeSpec& spec, TRowSink sink)
+bool TRowResampler::Open(const TRowResizeSpec& setup, TRowSink sink)
 {
     Close();
     FErrorText.clear();
-    if (!ValidSpec(spec))
+    if (!ValidSpec(setup))
         return Fail(ResampleText::BadNewSize);
-    const TImageFormatInfo* info = GetFormatInfo(spec.Format);
+    const TImageFormatInfo* info = GetFormatInfo(setup.Format);
     if (!info || (info->BytesPerPixel != 3 && info->BytesPerPixel != 6))
         return Fail(ResampleText::UnknownFormat);
-    if (spec.Filter < rfNearest || spec.Filter > rfLanczos)
+    if (setup.Filter < rfNearest || setup.Filter > rfLanczos)
         return Fail(ResampleText::UnknownFilter);
     if (!sink)
         return Fail(ResampleText::NoSink);
     try {
-        if (spec.Width == spec.NewWidth && spec.Height == spec.NewHeight)
-            FImpl = std::make_unique<TPassThroughRows>(spec, std::move(sink));
-        else if (spec.Filter == rfNearest && info->BytesPerPixel == 3)
-            FImpl = std::make_unique<TNearestRows<3>>(spec, std::move(sink));
-        else if (spec.Filter == rfNearest)
-            FImpl = std::make_unique<TNearestRows<6>>(spec, std::move(sink));
+        if (setup.Width == setup.NewWidth && setup.Height == setup.NewHeight)
+            FImpl = std::make_unique<TPassThroughRows>(setup, std::move(sink));
+        else if (setup.Filter == rfNearest && info->BytesPerPixel == 3)
+            FImpl = std::make_unique<TNearestRows<3>>(setup, std::move(sink));
+        else if (setup.Filter == rfNearest)
+            FImpl = std::make_unique<TNearestRows<6>>(setup, std::move(sink));
         else
-            FImpl = MakeFilteredRows(spec, std::move(sink));
+            FImpl = MakeFilteredRows(setup, std::move(sink));
     } catch (const std::bad_alloc&) {
         return Fail(ResampleText::OutOfMemory);
     } catch (const std::exception& e) {
@@ -205,7 +205,7 @@ bool TRowResampler::PushRow(const uint8_t* row)
     if (!FImpl || !FErrorText.empty())
         return Fail(FErrorText.empty() ? ResampleText::NotOpen : FErrorText);
     const int32_t y = FImpl->NextSourceRow;
-    if (y >= FImpl->Spec.Height)
+    if (y >= FImpl->Setup.Height)
         return Fail(ResampleText::TooManyRows);
     if (!row && FImpl->RowNeeded(y))
         return Fail(ResampleText::MissingRow);
@@ -222,7 +222,7 @@ bool TRowResampler::Run(const TRowSource& source)
 {
     if (!FImpl || !FErrorText.empty())
         return Fail(FErrorText.empty() ? ResampleText::NotOpen : FErrorText);
-    while (FImpl->NextSourceRow < FImpl->Spec.Height) {
+    while (FImpl->NextSourceRow < FImpl->Setup.Height) {
         const int32_t y = FImpl->NextSourceRow;
         uint8_t* row = nullptr;
         if (FImpl->RowNeeded(y)) {
@@ -251,7 +251,7 @@ void TRowResampler::Close()
 
 bool TRowResampler::RowNeeded(int32_t y) const
 {
-    return FImpl && y >= 0 && y < FImpl->Spec.Height && FImpl->RowNeeded(y);
+    return FImpl && y >= 0 && y < FImpl->Setup.Height && FImpl->RowNeeded(y);
 }
 
 int32_t TRowResampler::NextSourceRow() const
@@ -266,7 +266,7 @@ int32_t TRowResampler::RowsDelivered() const
 
 bool TRowResampler::Finished() const
 {
-    return FImpl && FErrorText.empty() && FImpl->Delivered == FImpl->Spec.NewHeight;
+    return FImpl && FErrorText.empty() && FImpl->Delivered == FImpl->Setup.NewHeight;
 }
 
 int64_t TRowResampler::SourceRowBytes() const

@@ -38,10 +38,10 @@ struct TRowResizeSpec {
 int32_t DividedSide(uint32_t side, long double divider);
 
 /// The worker's resize of a tile: both sides divided by DividedSide, nearest neighbour when
-/// fast, else Lanczos. False (spec untouched) when a side of the tile or of the result is not
+/// fast, else Lanczos. False (setup untouched) when a side of the tile or of the result is not
 /// a usable size.
 [[nodiscard]] bool TileResizeSpec(int32_t width, int32_t height, TImageFormat format,
-    long double divider, bool fast, unsigned threads, TRowResizeSpec& spec);
+    long double divider, bool fast, unsigned threads, TRowResizeSpec& setup);
 
 /// What a resize held at most at once, for the memory it needs.
 struct TRowResizeMemory {
@@ -70,10 +70,10 @@ public:
     TRowResampler(const TRowResampler&) = delete;
     TRowResampler& operator=(const TRowResampler&) = delete;
 
-    /// Checks the spec, builds the tables and buffers and starts the helper threads. False,
+    /// Checks the setup, builds the tables and buffers and starts the helper threads. False,
     /// with ErrorText, on a size that is not positive, an unknown format or filter, or no
     /// memory; the resampler is then closed.
-    [[nodiscard]] bool Open(const TRowResizeSpec& spec, TRowSink sink);
+    [[nodiscard]] bool Open(const TRowResizeSpec& setup, TRowSink sink);
     /// Takes source row NextSourceRow (SourceRowBytes bytes, read before the call returns; may
     /// be null when RowNeeded says the row does not matter) and hands every destination row it
     /// completes to the sink. The last row completes the resize. False when the resampler is

@@ -17,7 +17,7 @@ public:
 
 class TRowResampler::TImpl {
 public:
-    TImpl(const TRowResizeSpec& spec, TRowSink sink);
+    TImpl(const TRowResizeSpec& setup, TRowSink sink);
     virtual ~TImpl() = default;
     TImpl(const TImpl&) = delete;
     TImpl& operator=(const TImpl&) = delete;
@@ -36,7 +36,7 @@ public:
     /// Hands destination row y to the sink; throws ERowResizeStopped when it refuses the row.
     void Deliver(int32_t y, const uint8_t* row);
 
-    const TRowResizeSpec Spec;
+    const TRowResizeSpec Setup;
     const int64_t SourceRowBytes;
     const int64_t DestinationRowBytes;
     int32_t NextSourceRow = 0;
@@ -47,8 +47,8 @@ private:
     TRowSink FSink;
 };
 
-/// The filtered resize of the spec (8- or 16-bit); throws std::bad_alloc when out of memory.
-std::unique_ptr<TRowResampler::TImpl> MakeFilteredRows(const TRowResizeSpec& spec, TRowSink sink);
+/// The filtered resize of the setup (8- or 16-bit); throws std::bad_alloc when out of memory.
+std::unique_ptr<TRowResampler::TImpl> MakeFilteredRows(const TRowResizeSpec& setup, TRowSink sink);
 
 /// Threads that compute destination rows for a request (0: every core): at most one per eight
 /// destination rows, at least one.

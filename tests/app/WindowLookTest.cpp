@@ -181,7 +181,7 @@ TEST(WindowLook, TextOnThePaintedPanelsStandsOutUnderLightAndDarkPalettes)
         TFrmMain& w = f.W();
         w.ShowPanel(TPanel::Resize);
         w.ShowStatus("Image is valid");
-        // The update result is red, as specified; it is bold and 15 pixels high, large enough
+        // The update result is red, as designed; it is bold and 15 pixels high, large enough
         // for the lower contrast red has on the panel.
         {
             SCOPED_TRACE("idle");

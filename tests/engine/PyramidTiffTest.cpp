@@ -37,16 +37,16 @@ uint8_t PageSample(uint32_t p, uint32_t x, uint32_t y, uint32_t c)
 
 /// The tile (column, row) of page p, padded past the page's edge with its last pixels.
 std::vector<uint8_t> PageTile(
-    const TPyramidTiffSpec& spec, uint32_t p, uint32_t column, uint32_t row)
+    const TPyramidTiffSpec& setup, uint32_t p, uint32_t column, uint32_t row)
 {
-    const auto& page = spec.Pages[p];
-    std::vector<uint8_t> tile(size_t(kTile) * kTile * spec.Channels);
+    const auto& page = setup.Pages[p];
+    std::vector<uint8_t> tile(size_t(kTile) * kTile * setup.Channels);
     for (uint32_t y = 0; y < kTile; ++y) {
         for (uint32_t x = 0; x < kTile; ++x) {
             const uint32_t px = std::min(column * kTile + x, page.Width - 1);
             const uint32_t py = std::min(row * kTile + y, page.Height - 1);
-            for (uint32_t c = 0; c < spec.Channels; ++c) {
-                tile[(size_t(y) * kTile + x) * spec.Channels + c] = PageSample(p, px, py, c);
+            for (uint32_t c = 0; c < setup.Channels; ++c) {
+                tile[(size_t(y) * kTile + x) * setup.Channels + c] = PageSample(p, px, py, c);
             }
         }
     }
@@ -59,25 +59,25 @@ uint32_t Across(uint32_t side)
 }
 
 /// Writes every tile of every page, the later pages' tiles in reverse order.
-bool WritePyramid(const std::string& path, const TPyramidTiffSpec& spec, bool skipOne = false)
+bool WritePyramid(const std::string& path, const TPyramidTiffSpec& setup, bool skipOne = false)
 {
     TPyramidTiffWriter writer;
-    if (!writer.Open(path, spec)) {
+    if (!writer.Open(path, setup)) {
         return false;
     }
-    const auto encoder = MakeTileEncoder({ spec.Codec, 90, false, !spec.JpegTables.empty() });
-    for (uint32_t p = 0; p < spec.Pages.size(); ++p) {
-        const uint32_t columns = Across(spec.Pages[p].Width);
-        const uint32_t rows = Across(spec.Pages[p].Height);
+    const auto encoder = MakeTileEncoder({ setup.Codec, 90, false, !setup.JpegTables.empty() });
+    for (uint32_t p = 0; p < setup.Pages.size(); ++p) {
+        const uint32_t columns = Across(setup.Pages[p].Width);
+        const uint32_t rows = Across(setup.Pages[p].Height);
         for (uint32_t i = 0; i < columns * rows; ++i) {
             const uint32_t index = p == 0 ? i : columns * rows - 1 - i;
             if (skipOne && p == 1 && i == 0) {
                 continue;
             }
-            const std::vector<uint8_t> tile = PageTile(spec, p, index % columns, index / columns);
+            const std::vector<uint8_t> tile = PageTile(setup, p, index % columns, index / columns);
             std::vector<uint8_t> bytes;
-            if (!EncodeTile(*encoder, tile.data(), kTile, kTile, spec.Channels,
-                    size_t(kTile) * spec.Channels, bytes)
+            if (!EncodeTile(*encoder, tile.data(), kTile, kTile, setup.Channels,
+                    size_t(kTile) * setup.Channels, bytes)
                 || !writer.WriteTile(p, index % columns, index / columns, bytes)) {
                 return false;
             }
@@ -108,17 +108,17 @@ TEST(PyramidTiff, PagesReadBackWithLibtiff)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TTempDir dir;
-        TPyramidTiffSpec spec;
-        spec.Pages = { { 40, 37 }, { 20, 19 }, { 10, 10 } };
-        spec.TileSize = kTile;
-        spec.Channels = c.channels;
-        spec.Codec = c.codec;
-        spec.BigTiff = c.bigTiff;
+        TPyramidTiffSpec setup;
+        setup.Pages = { { 40, 37 }, { 20, 19 }, { 10, 10 } };
+        setup.TileSize = kTile;
+        setup.Channels = c.channels;
+        setup.Codec = c.codec;
+        setup.BigTiff = c.bigTiff;
         if (c.sharedTables) {
-            ASSERT_TRUE(JpegTables(90, spec.JpegTables));
+            ASSERT_TRUE(JpegTables(90, setup.JpegTables));
         }
         const std::string path = dir.File("p.tif");
-        ASSERT_TRUE(WritePyramid(path, spec));
+        ASSERT_TRUE(WritePyramid(path, setup));
         // The spool leaves nothing behind.
         EXPECT_EQ(std::vector<std::string> { "p.tif" }, dir.Names());
         const std::vector<uint8_t> head = ReadBytes(path);
@@ -128,7 +128,7 @@ TEST(PyramidTiff, PagesReadBackWithLibtiff)
         TIFF* tif = TIFFOpen(path.c_str(), "r");
         ASSERT_NE(nullptr, tif);
         EXPECT_EQ(3, TIFFNumberOfDirectories(tif));
-        for (uint32_t p = 0; p < spec.Pages.size(); ++p) {
+        for (uint32_t p = 0; p < setup.Pages.size(); ++p) {
             SCOPED_TRACE(p);
             ASSERT_EQ(1, TIFFSetDirectory(tif, static_cast<tdir_t>(p)));
             uint32_t width = 0;
@@ -141,8 +141,8 @@ TEST(PyramidTiff, PagesReadBackWithLibtiff)
             TIFFGetField(tif, TIFFTAG_SUBFILETYPE, &subfile);
             TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileWidth);
             TIFFGetField(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
-            EXPECT_EQ(spec.Pages[p].Width, width);
-            EXPECT_EQ(spec.Pages[p].Height, height);
+            EXPECT_EQ(setup.Pages[p].Width, width);
+            EXPECT_EQ(setup.Pages[p].Height, height);
             EXPECT_EQ(p == 0 ? 0u : uint32_t(FILETYPE_REDUCEDIMAGE), subfile);
             EXPECT_EQ(kTile, tileWidth);
             EXPECT_EQ(c.channels, samples);
@@ -151,7 +151,7 @@ TEST(PyramidTiff, PagesReadBackWithLibtiff)
                 void* tables = nullptr;
                 EXPECT_EQ(c.sharedTables ? 1 : 0,
                     TIFFGetField(tif, TIFFTAG_JPEGTABLES, &tablesSize, &tables));
-                EXPECT_EQ(c.sharedTables ? spec.JpegTables.size() : 0u, size_t(tablesSize));
+                EXPECT_EQ(c.sharedTables ? setup.JpegTables.size() : 0u, size_t(tablesSize));
             }
             if (c.codec == TTileCodec::Jpeg) {
                 TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
@@ -182,15 +182,15 @@ TEST(PyramidTiff, PagesReadBackWithLibtiff)
 TEST(PyramidTiff, MissingTileOrFolderFails)
 {
     TTempDir dir;
-    TPyramidTiffSpec spec;
-    spec.Pages = { { 40, 37 }, { 20, 19 } };
-    spec.TileSize = kTile;
-    spec.Codec = TTileCodec::Deflate;
-    EXPECT_FALSE(WritePyramid(dir.File("p.tif"), spec, true));
-    EXPECT_FALSE(WritePyramid(dir.File("no/such/folder/p.tif"), spec));
-    spec.TileSize = 20; // not a multiple of 16
+    TPyramidTiffSpec setup;
+    setup.Pages = { { 40, 37 }, { 20, 19 } };
+    setup.TileSize = kTile;
+    setup.Codec = TTileCodec::Deflate;
+    EXPECT_FALSE(WritePyramid(dir.File("p.tif"), setup, true));
+    EXPECT_FALSE(WritePyramid(dir.File("no/such/folder/p.tif"), setup));
+    setup.TileSize = 20; // not a multiple of 16
     TPyramidTiffWriter writer;
-    EXPECT_FALSE(writer.Open(dir.File("q.tif"), spec));
+    EXPECT_FALSE(writer.Open(dir.File("q.tif"), setup));
 }
 
 } // namespace

@@ -61,9 +61,9 @@ std::map<std::string, std::vector<uint8_t>> FilesUnder(const std::string& root)
 /// The 8-bit levels of an image as the job makes them: level[k] holds its rows one after the
 /// other.
 std::vector<std::vector<uint8_t>> LevelsOf(
-    const TPixels& image, const TEightBitRowSpec& spec, uint32_t reductions)
+    const TPixels& image, const TEightBitRowSpec& setup, uint32_t reductions)
 {
-    const uint8_t channels = EightBitChannels(spec);
+    const uint8_t channels = EightBitChannels(setup);
     std::vector<std::vector<uint8_t>> levels(reductions + 1);
     THalvingLevels halving(image.Width, image.Height, channels, reductions);
     const THalvingLevels::TRowSink sink = [&](uint32_t level, uint32_t, const uint8_t* row) {
@@ -81,7 +81,7 @@ std::vector<std::vector<uint8_t>> LevelsOf(
                 source[i] = static_cast<uint8_t>(v);
             }
         }
-        ToEightBitRow(spec, source.data(), image.Width, row.data());
+        ToEightBitRow(setup, source.data(), image.Width, row.data());
         halving.AddRow(row.data(), sink);
     }
     return levels;
@@ -139,15 +139,15 @@ TEST(PyramidJob, EachLayoutWritesExactlyItsTreeAndTheLevelsPixels)
         EXPECT_EQ(1, f.Host.HideCount);
         EXPECT_TRUE(f.Host.Errors.empty());
 
-        TPyramidLayoutSpec spec;
-        spec.Kind = c.layout;
-        spec.Width = image.Width;
-        spec.Height = image.Height;
-        spec.TileSize = 16;
-        spec.Overlap = 2;
-        spec.Extension = "png";
-        spec.Name = "p";
-        const TPyramidLayout layout(spec);
+        TPyramidLayoutSpec setup;
+        setup.Kind = c.layout;
+        setup.Width = image.Width;
+        setup.Height = image.Height;
+        setup.TileSize = 16;
+        setup.Overlap = 2;
+        setup.Extension = "png";
+        setup.Name = "p";
+        const TPyramidLayout layout(setup);
         TEightBitRowSpec rows;
         rows.Bits = 16;
         rows.Channels = 4;

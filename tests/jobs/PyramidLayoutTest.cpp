@@ -9,22 +9,22 @@
 
 namespace {
 
-TPyramidLayoutSpec Spec(
+TPyramidLayoutSpec LayoutSetup(
     TPyramidLayoutKind kind, uint32_t width, uint32_t height, uint32_t tile, uint32_t overlap = 0)
 {
-    TPyramidLayoutSpec spec;
-    spec.Kind = kind;
-    spec.Width = width;
-    spec.Height = height;
-    spec.TileSize = tile;
-    spec.Overlap = overlap;
-    spec.Name = "p";
-    return spec;
+    TPyramidLayoutSpec setup;
+    setup.Kind = kind;
+    setup.Width = width;
+    setup.Height = height;
+    setup.TileSize = tile;
+    setup.Overlap = overlap;
+    setup.Name = "p";
+    return setup;
 }
 
 TEST(PyramidLayout, DeepZoomLevelsSpansAndNames)
 {
-    const TPyramidLayout layout(Spec(TPyramidLayoutKind::Dzi, 1000, 700, 254, 1));
+    const TPyramidLayout layout(LayoutSetup(TPyramidLayoutKind::Dzi, 1000, 700, 254, 1));
     ASSERT_EQ(11u, layout.Levels().size()); // 1000 halved 10 times is 1
     EXPECT_EQ((std::vector<std::string> { "p_files", "p.dzi" }), layout.Entries());
     EXPECT_EQ("p_files/10/0_0.jpg", layout.TilePath(0, 0, 0));
@@ -65,14 +65,14 @@ TEST(PyramidLayout, DeepZoomLevelsSpansAndNames)
                               "  <Size Width=\"1000\" Height=\"700\"/>\n</Image>\n")),
         layout.Descriptor());
 
-    const TPyramidLayout single(Spec(TPyramidLayoutKind::Dzi, 1, 1, 254, 1));
+    const TPyramidLayout single(LayoutSetup(TPyramidLayoutKind::Dzi, 1, 1, 254, 1));
     ASSERT_EQ(1u, single.Levels().size());
     EXPECT_EQ("p_files/0/0_0.jpg", single.TilePath(0, 0, 0));
 }
 
 TEST(PyramidLayout, IiifCanonicalRegionsAndSizes)
 {
-    const TPyramidLayout layout(Spec(TPyramidLayoutKind::Iiif, 1000, 700, 256, 5));
+    const TPyramidLayout layout(LayoutSetup(TPyramidLayoutKind::Iiif, 1000, 700, 256, 5));
     EXPECT_EQ(0u, layout.Levels()[0].Columns.Overlap); // IIIF tiles never overlap
     EXPECT_EQ((std::vector<uint64_t> { 1, 2, 4 }), layout.IiifScaleFactors());
     struct Case {
@@ -102,7 +102,7 @@ TEST(PyramidLayout, IiifCanonicalRegionsAndSizes)
     EXPECT_EQ((std::vector<std::string> { "p" }), layout.Entries());
 
     // A picture within one tile: region full, size max at full resolution.
-    TPyramidLayoutSpec small = Spec(TPyramidLayoutKind::Iiif, 300, 200, 256);
+    TPyramidLayoutSpec small = LayoutSetup(TPyramidLayoutKind::Iiif, 300, 200, 256);
     small.Extension = "png";
     small.IiifId = "https://example.org/iiif/\"p\"";
     const TPyramidLayout smallLayout(small);
@@ -134,7 +134,7 @@ TEST(PyramidLayout, IiifCanonicalRegionsAndSizes)
                               "  \"preferredFormats\": [\"png\"]\n}\n")),
         smallLayout.Descriptor());
 
-    const TPyramidLayout whole(Spec(TPyramidLayoutKind::Iiif, 200, 100, 256));
+    const TPyramidLayout whole(LayoutSetup(TPyramidLayoutKind::Iiif, 200, 100, 256));
     EXPECT_EQ("p/full/max/0/default.jpg", whole.TilePath(0, 0, 0));
     EXPECT_EQ((std::vector<uint64_t> { 1 }), whole.IiifScaleFactors());
 }
@@ -149,16 +149,16 @@ TEST(PyramidLayout, TiffPagesDownToOneTile)
     const Case cases[] = { { 1000, 700, 3 }, { 256, 256, 1 }, { 257, 10, 2 }, { 10, 100000, 10 } };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
-        TPyramidLayoutSpec spec = Spec(TPyramidLayoutKind::Tiff, c.width, c.height, 256);
-        const TPyramidLayout layout(spec);
+        TPyramidLayoutSpec setup = LayoutSetup(TPyramidLayoutKind::Tiff, c.width, c.height, 256);
+        const TPyramidLayout layout(setup);
         ASSERT_EQ(c.pages, layout.Levels().size());
         EXPECT_LE(layout.Levels().back().Width, 256u);
         EXPECT_LE(layout.Levels().back().Height, 256u);
         EXPECT_TRUE(layout.Levels().back().Padded);
         EXPECT_TRUE(layout.Folders().empty());
         EXPECT_EQ((std::vector<std::string> { "p.tif" }), layout.Entries());
-        spec.BigTiff = true;
-        EXPECT_EQ((std::vector<std::string> { "p.big.tif" }), TPyramidLayout(spec).Entries());
+        setup.BigTiff = true;
+        EXPECT_EQ((std::vector<std::string> { "p.big.tif" }), TPyramidLayout(setup).Entries());
     }
 }
 

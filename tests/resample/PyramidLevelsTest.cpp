@@ -19,10 +19,10 @@ TEST(EightBitRows, SixteenBitsRoundToTheNearest)
         32767, 32768 };
     const std::vector<uint8_t> expected { 0, 0, 1, 1, 2, 254, 255, 255, 128, 128, 127, 128 };
     std::vector<uint8_t> out(in.size());
-    TEightBitRowSpec spec;
-    spec.Bits = 16;
-    spec.Channels = 3;
-    ToEightBitRow(spec, reinterpret_cast<const uint8_t*>(in.data()), 4, out.data());
+    TEightBitRowSpec setup;
+    setup.Bits = 16;
+    setup.Channels = 3;
+    ToEightBitRow(setup, reinterpret_cast<const uint8_t*>(in.data()), 4, out.data());
     EXPECT_EQ(expected, out);
 }
 
@@ -45,13 +45,13 @@ TEST(EightBitRows, AlphaKeptOrFlattened)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        TEightBitRowSpec spec;
-        spec.Channels = 4;
-        spec.Flatten = c.flatten;
-        spec.Background = { 255, 0, 10 };
-        EXPECT_EQ(c.flatten ? 3 : 4, EightBitChannels(spec));
+        TEightBitRowSpec setup;
+        setup.Channels = 4;
+        setup.Flatten = c.flatten;
+        setup.Background = { 255, 0, 10 };
+        EXPECT_EQ(c.flatten ? 3 : 4, EightBitChannels(setup));
         std::vector<uint8_t> out(c.expected.size());
-        ToEightBitRow(spec, c.in.data(), static_cast<uint32_t>(c.in.size() / 4), out.data());
+        ToEightBitRow(setup, c.in.data(), static_cast<uint32_t>(c.in.size() / 4), out.data());
         EXPECT_EQ(c.expected, out);
     }
 }

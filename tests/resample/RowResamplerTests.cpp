@@ -21,7 +21,7 @@ struct TStreamed {
 enum class TForm { Push, Pull };
 
 // Resizes the image row by row through one form of the API.
-TStreamed Stream(const TOwnedImage& source, const TRowResizeSpec& spec, TForm form)
+TStreamed Stream(const TOwnedImage& source, const TRowResizeSpec& setup, TForm form)
 {
     TStreamed out;
     TRowResampler resampler;
@@ -30,10 +30,10 @@ TStreamed Stream(const TOwnedImage& source, const TRowResizeSpec& spec, TForm fo
         out.Bytes.insert(out.Bytes.end(), row, row + resampler.DestinationRowBytes());
         return true;
     };
-    EXPECT_TRUE(resampler.Open(spec, sink)) << resampler.ErrorText();
+    EXPECT_TRUE(resampler.Open(setup, sink)) << resampler.ErrorText();
     const int64_t rowBytes = resampler.SourceRowBytes();
     if (form == TForm::Push) {
-        for (int32_t y = 0; y < spec.Height; ++y) {
+        for (int32_t y = 0; y < setup.Height; ++y) {
             const bool needed = resampler.RowNeeded(y);
             if (needed)
                 out.Read.push_back(y);
@@ -54,11 +54,11 @@ TStreamed Stream(const TOwnedImage& source, const TRowResizeSpec& spec, TForm fo
     return out;
 }
 
-std::vector<uint8_t> WholeTile(const TOwnedImage& source, const TRowResizeSpec& spec)
+std::vector<uint8_t> WholeTile(const TOwnedImage& source, const TRowResizeSpec& setup)
 {
-    TOwnedImage image(spec.Width, spec.Height, spec.Format);
+    TOwnedImage image(setup.Width, setup.Height, setup.Format);
     std::memcpy(image.Image.Bits, source.Image.Bits, size_t(source.Image.Size));
-    ScaleImage(image.Image, spec.NewWidth, spec.NewHeight, spec.Filter, 1);
+    ScaleImage(image.Image, setup.NewWidth, setup.NewHeight, setup.Filter, 1);
     return image.Bytes();
 }
 
@@ -66,9 +66,9 @@ TRowResizeSpec SpecOf(int32_t width, int32_t height, TImageFormat format, long d
     bool fast, unsigned threads)
 {
     TRoundToNearestScope rounding;
-    TRowResizeSpec spec;
-    EXPECT_TRUE(TileResizeSpec(width, height, format, divider, fast, threads, spec));
-    return spec;
+    TRowResizeSpec setup;
+    EXPECT_TRUE(TileResizeSpec(width, height, format, divider, fast, threads, setup));
+    return setup;
 }
 
 } // namespace
@@ -105,12 +105,12 @@ TEST(RowResampler, GivesTheBytesOfTheWholeTileResize)
                             << c.name << ", " << GetFormatInfo(format)->Name
                             << (fast ? ", nearest" : ", Lanczos") << ", threads " << threads
                             << (form == TForm::Push ? ", pushed" : ", pulled"));
-                        const TRowResizeSpec spec =
+                        const TRowResizeSpec setup =
                             SpecOf(c.width, c.height, format, c.divider, fast, threads);
-                        const TStreamed streamed = Stream(source, spec, form);
+                        const TStreamed streamed = Stream(source, setup, form);
                         EXPECT_TRUE(streamed.Finished);
                         EXPECT_EQ(streamed.Bytes, expected);
-                        std::vector<int32_t> inOrder(size_t(spec.NewHeight));
+                        std::vector<int32_t> inOrder(size_t(setup.NewHeight));
                         for (size_t y = 0; y < inOrder.size(); ++y)
                             inOrder[y] = int32_t(y);
                         EXPECT_EQ(streamed.Rows, inOrder);
@@ -125,8 +125,8 @@ TEST(RowResampler, TheOtherFiltersGiveTheBytesOfScaleImageToo)
     for (TResizeFilter filter : { rfBilinear, rfBicubic })
         for (unsigned threads : { 1u, 2u }) {
             SCOPED_TRACE(testing::Message() << "filter " << filter << ", threads " << threads);
-            const TRowResizeSpec spec { 83, 71, 30, 29, R16G16B16, filter, threads };
-            EXPECT_EQ(Stream(source, spec, TForm::Pull).Bytes, WholeTile(source, spec));
+            const TRowResizeSpec setup { 83, 71, 30, 29, R16G16B16, filter, threads };
+            EXPECT_EQ(Stream(source, setup, TForm::Pull).Bytes, WholeTile(source, setup));
         }
 }
 
@@ -178,17 +178,17 @@ TEST(RowResampler, NearestAsksOnlyForTheRowsItTakes)
 
 TEST(RowResampler, RefusalsAndMisuseFailWithoutHanging)
 {
-    const TRowResizeSpec spec { 40, 200, 20, 100, R8G8B8, rfLanczos, 2 };
+    const TRowResizeSpec setup { 40, 200, 20, 100, R8G8B8, rfLanczos, 2 };
     std::vector<uint8_t> row(120, 9);
     const auto keep = [](int32_t, const uint8_t*) { return true; };
 
     {
         SCOPED_TRACE("the sink refuses row 5");
         TRowResampler r;
-        ASSERT_TRUE(r.Open(spec, [](int32_t y, const uint8_t*) { return y < 5; }));
+        ASSERT_TRUE(r.Open(setup, [](int32_t y, const uint8_t*) { return y < 5; }));
         bool ok = true;
         int32_t pushed = 0;
-        while (ok && pushed < spec.Height) {
+        while (ok && pushed < setup.Height) {
             ok = r.PushRow(row.data());
             ++pushed;
         }
@@ -201,7 +201,7 @@ TEST(RowResampler, RefusalsAndMisuseFailWithoutHanging)
     {
         SCOPED_TRACE("the source fails");
         TRowResampler r;
-        ASSERT_TRUE(r.Open(spec, keep));
+        ASSERT_TRUE(r.Open(setup, keep));
         EXPECT_FALSE(r.Run([](int32_t y, uint8_t*) { return y < 50; }));
         EXPECT_EQ(r.NextSourceRow(), 50);
     }
@@ -219,14 +219,14 @@ TEST(RowResampler, RefusalsAndMisuseFailWithoutHanging)
     {
         SCOPED_TRACE("closed early with helpers waiting");
         TRowResampler r;
-        ASSERT_TRUE(r.Open(spec, keep));
+        ASSERT_TRUE(r.Open(setup, keep));
         EXPECT_TRUE(r.PushRow(row.data()));
         r.Close();
         EXPECT_FALSE(r.PushRow(row.data()));
     }
     struct Bad {
         const char* name;
-        TRowResizeSpec spec;
+        TRowResizeSpec setup;
     };
     const Bad bad[] = {
         { "zero width", { 0, 5, 1, 1, R8G8B8, rfLanczos, 1 } },
@@ -237,7 +237,7 @@ TEST(RowResampler, RefusalsAndMisuseFailWithoutHanging)
     for (const Bad& b : bad) {
         SCOPED_TRACE(b.name);
         TRowResampler r;
-        EXPECT_FALSE(r.Open(b.spec, keep));
+        EXPECT_FALSE(r.Open(b.setup, keep));
         EXPECT_FALSE(r.ErrorText().empty());
         EXPECT_FALSE(r.PushRow(row.data()));
     }
@@ -253,12 +253,12 @@ TEST(RowResampler, TileSizesAreRoundedAsTheWorkerRoundsThem)
     EXPECT_EQ(DividedSide(1, 2.0L), 0) << "0.5 rounds to 0: no usable side";
     EXPECT_EQ(DividedSide(20, 0.0L), 0);
     EXPECT_EQ(DividedSide(20, -2.0L), 0);
-    TRowResizeSpec spec;
-    EXPECT_FALSE(TileResizeSpec(20, 1, R8G8B8, 2.0L, false, 1, spec));
-    ASSERT_TRUE(TileResizeSpec(10001, 9999, R16G16B16, 2.0L, true, 3, spec));
-    EXPECT_EQ(spec.NewWidth, 5000);
-    EXPECT_EQ(spec.NewHeight, 5000);
-    EXPECT_EQ(spec.Filter, rfNearest);
-    EXPECT_EQ(spec.Format, R16G16B16);
-    EXPECT_EQ(spec.Threads, 3u);
+    TRowResizeSpec setup;
+    EXPECT_FALSE(TileResizeSpec(20, 1, R8G8B8, 2.0L, false, 1, setup));
+    ASSERT_TRUE(TileResizeSpec(10001, 9999, R16G16B16, 2.0L, true, 3, setup));
+    EXPECT_EQ(setup.NewWidth, 5000);
+    EXPECT_EQ(setup.NewHeight, 5000);
+    EXPECT_EQ(setup.Filter, rfNearest);
+    EXPECT_EQ(setup.Format, R16G16B16);
+    EXPECT_EQ(setup.Threads, 3u);
 }
