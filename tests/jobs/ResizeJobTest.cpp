@@ -16,6 +16,7 @@
 #include "engine/TavmorUtils.h"
 #include "jobs/FakeHost.h"
 #include "jobs/JobTexts.h"
+#include "jobs/ResizeFixture.h"
 #include "jobs/TavmorJobs.h"
 #include "support/RecordingDialogs.h"
 #include "support/TestImages.h"
@@ -25,8 +26,6 @@ namespace {
 using namespace TestImages;
 
 const std::string kTemp = "$$$TEMP$$$RESIZER$$$";
-
-enum class TInputKind { Raw, RawUnnamed, Tif, Kro };
 
 /// The sample of stripe (0..3, left to right) and half (0 top, 1 bottom): every region and
 /// channel differs, and a 16-bit sample has a low byte of its own, so a swapped, shifted or
@@ -75,80 +74,6 @@ void ExpectRegions(const TPixels& image, uint8_t bits)
         }
     }
 }
-
-/// Engine, recording host and dialogs, an input folder and a separate output folder.
-struct TResizeFixture {
-    TTavmor Engine;
-    TFakeHost Host;
-    TRecordingDialogs Dialogs;
-    TJobs Jobs { Engine, Host };
-    TTempDir InDir;
-    TTempDir OutDir;
-    std::string InputPath;
-    std::vector<uint8_t> InputBytes;
-    TResizeRequest Request;
-    TJobResult Result;
-
-    TResizeFixture()
-    {
-        Engine.Dialogs = &Dialogs;
-        Request.Output.Folder = OutDir.Path();
-        Request.Output.Kind = "tif";
-    }
-
-    /// Writes the image as an input of the kind and selects it.
-    void SelectInput(TInputKind kind, const TPixels& image, const std::string& base = "pano")
-    {
-        const std::string size = std::to_string(image.Width) + "X" + std::to_string(image.Height);
-        bool written = false;
-        switch (kind) {
-        case TInputKind::Raw:
-            InputPath = InDir.File(base + "_" + size + ".raw");
-            written = WriteRaw(InputPath, image);
-            break;
-        case TInputKind::RawUnnamed:
-            InputPath = InDir.File(base + ".raw");
-            written = WriteRaw(InputPath, image);
-            Dialogs.RawAnswer = TRawParameters { image.Width, image.Height, image.Bits };
-            break;
-        case TInputKind::Tif:
-            InputPath = InDir.File(base + ".tif");
-            written = WriteTiff(InputPath, image);
-            break;
-        case TInputKind::Kro:
-            InputPath = InDir.File(base + ".kro");
-            written = WriteKro(InputPath, image);
-            break;
-        }
-        ASSERT_TRUE(written);
-        ASSERT_TRUE(Jobs.SelectInputFile(InputPath));
-        InputBytes = ReadBytes(InputPath);
-        Host.Statuses.clear();
-        Host.DisableCount = 0;
-        Dialogs.All.clear();
-    }
-
-    void Resize(int64_t width, bool fast)
-    {
-        Request.Width = width;
-        Request.Fast = fast;
-        Result = Jobs.RunResize(Request);
-    }
-
-    /// The user's file is untouched, alone in its folder, and the window's input again.
-    void ExpectInputUnchanged()
-    {
-        EXPECT_EQ(std::vector<std::string> { FileNameOfPath(InputPath) }, InDir.Names());
-        EXPECT_EQ(InputBytes, ReadBytes(InputPath));
-        EXPECT_EQ(InputPath, Engine.InInfo.FileName);
-        EXPECT_TRUE(Engine.InInfo.ImageIsOk);
-    }
-
-    static std::string FileNameOfPath(const std::string& path)
-    {
-        return std::filesystem::path(path).filename().string();
-    }
-};
 
 bool Contains(const std::vector<std::string>& texts, const std::string& text)
 {

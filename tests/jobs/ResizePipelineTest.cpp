@@ -16,6 +16,7 @@
 #include "engine/TavmorManager.h"
 #include "jobs/FakeHost.h"
 #include "jobs/JobTexts.h"
+#include "jobs/ResizeFixture.h"
 #include "jobs/TavmorJobs.h"
 #include "support/FaultSeam.h"
 #include "support/RecordingDialogs.h"
@@ -105,40 +106,9 @@ private:
     std::vector<std::string> FCreated;
 };
 
-/// One Resize job with an input folder and an output folder.
-struct TPipelineRun {
-    TTavmor Engine;
-    TFakeHost Host;
-    TRecordingDialogs Dialogs;
-    TJobs Jobs { Engine, Host };
-    TTempDir InDir;
-    TTempDir OutDir;
-    std::string Input;
-    std::vector<uint8_t> InputBytes;
-    TResizeRequest Request;
-    TJobResult Result;
-
-    TPipelineRun(const std::string& name, const TPixels& image)
-    {
-        Engine.Dialogs = &Dialogs;
-        Input = InDir.File(name);
-        const bool written = name.ends_with(".tif") ? WriteTiff(Input, image)
-            : name.ends_with(".kro")                ? WriteKro(Input, image)
-                                                    : WriteRaw(Input, image);
-        EXPECT_TRUE(written);
-        EXPECT_TRUE(Jobs.SelectInputFile(Input));
-        InputBytes = ReadBytes(Input);
-        Request.Output.Folder = OutDir.Path();
-        Request.Output.Kind = "tif";
-    }
-
-    void Resize(TIoSeam& seam, int64_t width, bool fast)
-    {
-        Request.Width = width;
-        Request.Fast = fast;
-        const TSeamInstaller installer(seam);
-        Result = Jobs.RunResize(Request);
-    }
+/// One Resize job of a named input.
+struct TPipelineRun : TResizeFixture {
+    TPipelineRun(const std::string& name, const TPixels& image) { SelectNamedInput(name, image); }
 
     /// Aborted, silently, with nothing left anywhere and the input as it was.
     void ExpectNothingLeft()
@@ -149,8 +119,8 @@ struct TPipelineRun {
         EXPECT_EQ(std::vector<std::string> {}, Dialogs.All);
         EXPECT_EQ(std::vector<std::string> {}, OutDir.Names());
         EXPECT_EQ(1u, InDir.Names().size());
-        EXPECT_EQ(InputBytes, ReadBytes(Input));
-        EXPECT_EQ(Input, Engine.InInfo.FileName);
+        EXPECT_EQ(InputBytes, ReadBytes(InputPath));
+        EXPECT_EQ(InputPath, Engine.InInfo.FileName);
         EXPECT_FALSE(Host.ProgressVisible);
     }
 };
@@ -187,7 +157,7 @@ TEST(ResizePipeline, TilesAreReadStraightFromTheInputAndNoTileFileIsMade)
         SCOPED_TRACE(c.name);
         const uint8_t channels = std::string(c.input).ends_with(".kro") ? 4 : 3;
         TPipelineRun run(c.input, PatternImage(20000, 100, 8, channels));
-        TWatchingSeam seam(run.Input);
+        TWatchingSeam seam(run.InputPath);
         run.Resize(seam, c.target, c.fast);
 
         EXPECT_EQ(TOutcome::Done, run.Result.Outcome);
@@ -219,7 +189,7 @@ TEST(ResizePipeline, AbortInEveryStageLeavesNothingBehind)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TPipelineRun run("pano.tif", PatternImage(20000, 400, 8, 3));
-        TWatchingSeam seam(run.Input);
+        TWatchingSeam seam(run.InputPath);
         std::atomic<int> calls { 0 };
         std::atomic<bool> aborted { false };
         const auto abort = [&] {
@@ -255,7 +225,7 @@ TEST(ResizePipeline, PauseHoldsTheNextBandWhileTheTileInWorkGoesOn)
     // 100 x 12000 RAW to 80: one column, bands of 10000 and 2000 lines, every line needed.
     const TPixels image = PatternImage(100, 12000, 8, 3);
     TPipelineRun run("pano_100X12000.raw", image);
-    TWatchingSeam seam(run.Input);
+    TWatchingSeam seam(run.InputPath);
     const int64_t lineBytes = 100 * 3;
     const int64_t firstBand = 10000 * lineBytes;
     enum class TStage { Before, Paused, Continued } stage = TStage::Before;
