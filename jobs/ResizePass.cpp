@@ -60,27 +60,30 @@ bool TResizePass::Plan(
         return false;
     }
     TRoundToNearestScope rounding;
-    for (uint32_t left = 0; left < input.Width; left += grid.TileWidth) {
-        TColumn column;
-        column.Left = left;
-        column.Width = std::min(grid.TileWidth, input.Width - left);
-        column.NewWidth = uint32_t(DividedSide(column.Width, divider));
-        if (column.NewWidth == 0) {
-            return false;
+    // The grid along one side: each piece's start, length and shrunk length.
+    const auto cut = [divider](uint32_t side, uint32_t tile, auto&& each) {
+        for (uint32_t start = 0; start < side; start += tile) {
+            const uint32_t length = std::min(tile, side - start);
+            const auto shrunk = uint32_t(DividedSide(length, divider));
+            if (shrunk == 0) {
+                return false;
+            }
+            each(start, length, shrunk);
         }
-        FNewWidth += column.NewWidth;
-        FColumns.push_back(column);
-    }
-    for (uint32_t top = 0; top < input.Height; top += grid.TileHeight) {
-        TBand band;
-        band.Top = top;
-        band.Height = std::min(grid.TileHeight, input.Height - top);
-        band.NewHeight = uint32_t(DividedSide(band.Height, divider));
-        if (band.NewHeight == 0) {
-            return false;
-        }
-        FNewHeight += band.NewHeight;
-        FBands.push_back(band);
+        return true;
+    };
+    const bool cutAcross =
+        cut(input.Width, grid.TileWidth, [&](uint32_t l, uint32_t w, uint32_t n) {
+            FColumns.push_back({ l, w, n });
+            FNewWidth += n;
+        });
+    const bool cutDown =
+        cutAcross && cut(input.Height, grid.TileHeight, [&](uint32_t t, uint32_t h, uint32_t n) {
+            FBands.push_back({ t, h, n });
+            FNewHeight += n;
+        });
+    if (!cutDown) {
+        return false;
     }
     try {
         FTiles.clear();
